@@ -1,0 +1,31 @@
+// The one header through which the program reaches the operating system. Everything above
+// platform/ calls Windows services by their Windows names; on Windows these are the real
+// ones, elsewhere the same names are provided by platform/posix/.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <mmsystem.h>
+#include <conio.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// The separator that path code adds when it joins a directory and a file name.
+constexpr char kNativePathSeparator = '\\';
+#else
+#include "platform/posix/win_types.h"
+#include "platform/posix/kernel.h"
+#include "platform/posix/crt.h"
+#include "platform/posix/user.h"
+#include "platform/posix/winmm.h"
+
+// A backslash is an ordinary file name character here, so joined paths use a slash.
+constexpr char kNativePathSeparator = '/';
+#endif
