@@ -1,0 +1,73 @@
+// The option table: the options a program declares, the rules for its positional arguments,
+// and after a parse the value text of every option given and the positional arguments.
+// Values are held as the text received and converted when they are read back.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// How a value is tested when stored, and what a bare occurrence records.
+enum class OptionType : int32_t {
+    Text = 0,     // any text, stored without a test
+    Boolean = 1,  // a boolean word
+    Number = 2,   // a whole number
+};
+
+// One declared option. The table keeps its own copies.
+struct OptionSpec {
+    std::string name;  // the registration text without its "*" markers; case-sensitive
+    OptionType type = OptionType::Text;
+    bool required = false;    // the parse fails unless a value was recorded
+    bool needsValue = false;  // carried along; no step of the parse depends on it
+    bool isSet = false;       // a value was recorded (command line or settings file)
+    bool takesValue = false;  // without "=", the next command-line token is the value
+    int32_t minPrefix = 0;    // leading characters an abbreviation must spell; <= 0: all
+
+    // Sets name and minPrefix from a registration text such as "midi*out": every "*" is
+    // removed and the position of the first one is the shortest abbreviation allowed.
+    void assignName(const std::string& text);
+};
+
+struct OptionTable {
+    std::string positionalName;  // also the stem of the settings keys name1, name2, ...
+    int32_t minPositional = 0;
+    int32_t maxPositional = 0;                  // 0: every positional argument is refused
+    std::vector<std::string> positionals;       // settings file's first, then command line's
+    std::map<std::string, std::string> values;  // option name -> value text
+    std::vector<OptionSpec> specs;              // in registration order
+    bool acceptUndeclared = false;              // store undeclared options instead of failing
+    std::string programPath;                    // the first command-line token
+    std::string noSettingsOption;    // an option that, when true, skips the settings file
+    std::string settingsPathOption;  // an option whose value replaces the settings path
+
+    // Appends a copy of spec (registration leaves needsValue cleared).
+    void addOption(const OptionSpec& spec);
+
+    // The text stored under name, even when empty; defaultText when none is stored.
+    std::string getText(const std::string& name, const std::string& defaultText) const;
+    // The stored text read as a boolean word; false when nothing usable is stored.
+    bool getBool(const std::string& name) const;
+    // The stored text read as a whole number; defaultValue when nothing usable is stored.
+    int32_t getInt(const std::string& name, int32_t defaultValue) const;
+    // The text stored under name, inserted empty first when absent.
+    std::string& valueRef(const std::string& name);
+    // Tests value against spec's type and stores it unchanged under spec's name; spec must be
+    // one of this table's specs and is marked as set. False with errorText filled when the
+    // test fails.
+    bool storeValue(OptionSpec& spec, const std::string& value, std::string& errorText);
+
+    // Fills the table from the command line and the settings file section: a first pass over
+    // the command line for the options that steer the settings file, then the settings file,
+    // then the command line again, then the check of required options.
+    bool parse(const std::string& section, const char* const* argv, const std::string& settingsPath,
+               int argc, std::string& errorText);
+    // One pass over the command line: options, then positional arguments.
+    bool parseArguments(int argc, const char* const* argv, std::string& errorText);
+    // The index of the spec that optionText (a token without its prefix) names, or -1.
+    int32_t findOption(const std::string& optionText) const;
+    // Splits text at the first separator; false, with both parts emptied, when it is absent.
+    static bool splitAt(const std::string& text, char separator, std::string& left,
+                        std::string& right);
+};
