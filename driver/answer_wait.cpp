@@ -1,0 +1,47 @@
+#include "driver/answer_wait.h"
+
+#include "midi/recorder.h"
+
+namespace {
+
+bool holdsEndOfSysEx(const RecordedEvent& event) {
+    if (event.status != 0xF0) {
+        return false;
+    }
+    const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+    for (DWORD i = 0; i < header.dwBytesRecorded; ++i) {
+        if (static_cast<uint8_t>(header.lpData[i]) == 0xF7) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+DWORD timeoutMilliseconds(int32_t timeoutSeconds) {
+    if (timeoutSeconds <= 0) {
+        return 0;
+    }
+    const uint64_t ms = static_cast<uint64_t>(timeoutSeconds) * 1000u;
+    return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(ms);
+}
+
+bool awaitAnswer(const MidiInRecorder& recorder, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    if (static_cast<DWORD>(GetTickCount() - start) >= timeoutMs) {
+        return false;
+    }
+    int32_t scanned = 0;
+    for (;;) {
+        if (scanned < publishedEventCount(recorder)) {
+            if (holdsEndOfSysEx(recorder.events[scanned])) {
+                return true;
+            }
+            ++scanned;
+        }
+        if (static_cast<DWORD>(GetTickCount() - start) >= timeoutMs) {
+            return false;
+        }
+    }
+}

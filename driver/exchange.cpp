@@ -1,0 +1,160 @@
+#include "driver/exchange.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver/answer_wait.h"
+#include "driver/byte_tokens.h"
+#include "driver/hex_text.h"
+#include "driver/usage.h"
+#include "midi/recorder.h"
+#include "midi/sysex_sender.h"
+#include "options/option_table.h"
+#include "platform/windows_api.h"
+#include "settings/settings_path.h"
+
+namespace {
+
+constexpr int kEscKey = 27;
+
+// Each line is flushed as it is written, so a pipe sees progress as it happens.
+void writeLine(FILE* stream, const std::string& line) {
+    std::fputs(line.c_str(), stream);
+    std::fflush(stream);
+}
+
+void declareOptions(OptionTable& table) {
+    for (const char* name : {"midiout", "midiin", "timeout"}) {
+        OptionSpec spec;
+        spec.assignName(name);
+        spec.type = OptionType::Number;
+        spec.required = false;
+        spec.needsValue = false;
+        spec.takesValue = true;
+        table.addOption(spec);
+    }
+    table.positionalName = "hexsysex";
+    table.minPositional = 0;
+    table.maxPositional = kMaxMessageBytes;
+}
+
+// Sends the message to outDevice; false (with the message written) when that fails.
+bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
+    SysExSender sender;
+    sender.deviceId = -1;
+    sender.waitMs = 1;
+    sender.outHandle = nullptr;
+    sender.cancelled = 0;
+    sender.abortFlag = nullptr;
+
+    HMIDIOUT handle = nullptr;
+    if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
+        writeLine(stderr, "cannot open MIDI output device " + std::to_string(outDevice) + "\n");
+        closeRecorder(theRecorder());
+        return false;
+    }
+    sender.outHandle = handle;
+    sender.deviceId = outDevice;
+    sender.cancelled = 0;
+    if (sendSysEx(sender, message.data(), static_cast<int32_t>(message.size())) == 0) {
+        writeLine(stderr, "sending sysex data to MIDI output device " + std::to_string(outDevice) +
+                              " failed\n");
+        closeRecorder(theRecorder());
+        closeSender(sender);
+        return false;
+    }
+    closeSender(sender);
+    std::string line = "sent sysex";
+    for (const uint8_t byte : message) {
+        line += " " + hexByteText(byte);
+    }
+    writeLine(stderr, line + " to MIDI output device " + std::to_string(outDevice) + "\n");
+    return true;
+}
+
+// One line per recorded SysEx buffer, each byte as two hexadecimal digits and a blank.
+void printAnswer(const MidiInRecorder& recorder) {
+    const int32_t count = publishedEventCount(recorder);
+    for (int32_t i = 0; i < count; ++i) {
+        const RecordedEvent& event = recorder.events[i];
+        if (event.status != 0xF0) {
+            continue;
+        }
+        const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+        std::string line;
+        line.reserve(header.dwBytesRecorded * 3 + 1);
+        for (DWORD b = 0; b < header.dwBytesRecorded; ++b) {
+            line += hexByteText(static_cast<uint8_t>(header.lpData[b]));
+            line += ' ';
+        }
+        line += '\n';
+        std::fputs(line.c_str(), stdout);
+    }
+    std::fflush(stdout);
+}
+
+// Reads keys until Esc. When no key can ever come (no console, or redirected input at its
+// end) the wait ends as if Esc had been pressed.
+void waitForEsc() {
+    writeLine(stderr, "Press <esc> to cancel the application...\n");
+    for (;;) {
+        const int key = _getch();
+        if (key == kEscKey || key == EOF) {
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int runExchange(int argc, const char* const* argv) {
+    OptionTable table;
+    declareOptions(table);
+    const std::string settingsPath = settingsFilePath("midiparley.ini");
+    std::string errorText;
+    if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {
+        writeLine(stderr, "error: " + errorText + "\n");
+        printUsage();
+        return 1;
+    }
+    const int32_t outDevice = table.getInt("midiout", 0);
+    const int32_t inDevice = table.getInt("midiin", 0);
+    const int32_t timeoutSeconds = table.getInt("timeout", 5);
+
+    if (table.positionals.empty()) {
+        writeLine(stdout, "no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n");
+    }
+    const ByteTokenCheck message = checkByteTokens(table.positionals);
+    if (!message.valid) {
+        writeLine(stderr, "error: invalid sysex data at " + message.invalidToken + "\n");
+        printUsage();
+        return 1;
+    }
+    printUsage();
+
+    MidiInRecorder& recorder = theRecorder();
+    recorder.deviceId = inDevice;
+    recorder.inputMode = 1;
+    recorder.recordSysEx = 1;
+    recorder.recordShortMessages = 0;
+    openRecorder(recorder);
+
+    // A message of just F0 F7 carries nothing worth sending.
+    if (message.bytes.size() > 2 && !sendRequest(message.bytes, outDevice)) {
+        return 1;
+    }
+
+    writeLine(stderr,
+              "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
+    const bool answerComplete = awaitAnswer(recorder, timeoutMilliseconds(timeoutSeconds));
+    closeRecorder(recorder);
+    if (!answerComplete) {
+        writeLine(stderr, "warning: no end of sysex (F7) received from MIDI input device " +
+                              std::to_string(inDevice) + "\n");
+    }
+    printAnswer(recorder);
+    waitForEsc();
+    return 0;
+}

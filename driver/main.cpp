@@ -1,0 +1,5 @@
+#include "driver/exchange.h"
+
+int main(int argc, char** argv) {
+    return runExchange(argc, argv);
+}

@@ -1,0 +1,227 @@
+#include "tests/e2e/e2e_cases.h"
+
+#include <cstdio>
+
+const std::string kUsage =
+    "usage: midiparley [-midiout=#] [-midiin=#] [-timeout=seconds] F0 ... F7\n"
+    "e.g. midiparley -midiout=0 -midiin=0 F0 7E 7F 06 01 F7\n"
+    "default MIDI devices are 0\n"
+    "default timeout is 5 seconds\n"
+    "the hexadecimal sysex is optional and will be sent to midi out\n"
+    "and then within timeout the program waits for a sysex answer\n";
+
+namespace {
+
+const std::string kEsc = "\x1b";
+const std::string kPress = "Press <esc> to cancel the application...\n";
+const std::string kIdentityReply = "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n";
+
+std::string awaiting(int device) {
+    return "awaiting sysex data from MIDI input device " + std::to_string(device) + "...\n";
+}
+
+std::string noF7(int device) {
+    return "warning: no end of sysex (F7) received from MIDI input device " +
+           std::to_string(device) + "\n";
+}
+
+std::string sent(const std::string& bytes, int device) {
+    return "sent sysex " + bytes + " to MIDI output device " + std::to_string(device) + "\n";
+}
+
+E2eCase parseError(const std::string& name, std::vector<std::string> args,
+                   const std::string& message) {
+    E2eCase c;
+    c.name = name;
+    c.args = std::move(args);
+    c.status = 1;
+    c.out = kUsage;
+    c.err = "error: " + message + "\n";
+    return c;
+}
+
+E2eCase invalidToken(const std::string& name, std::vector<std::string> args,
+                     const std::string& token) {
+    return parseError(name, std::move(args), "invalid sysex data at " + token);
+}
+
+// The listing of an answer as the tool prints it: one line per 1024-byte buffer.
+std::string listing(const std::vector<int>& bytes) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", bytes[i]);
+        text += hex;
+        if ((i + 1) % 1024 == 0 || i + 1 == bytes.size()) {
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+// The virtual instrument's answer to the dump request F0 7D 01 hh ll F7.
+std::vector<int> dumpAnswer(int count) {
+    std::vector<int> bytes = {0xF0, 0x7D, 0x02};
+    for (int i = 0; i < count; ++i) {
+        bytes.push_back(i & 0x7F);
+    }
+    bytes.push_back(0xF7);
+    return bytes;
+}
+
+E2eCase exchange(const std::string& name, std::vector<std::string> args,
+                 const std::string& sentBytes, const std::string& answer) {
+    E2eCase c;
+    c.name = name;
+    c.args = std::move(args);
+    c.input = kEsc;
+    c.out = kUsage + answer;
+    c.err = sent(sentBytes, 0) + awaiting(0) + kPress;
+    c.needsMidi = true;
+    return c;
+}
+
+E2eCase listenOnly(const std::string& name, std::vector<std::string> args, int inDevice,
+                   const std::string& notice) {
+    E2eCase c;
+    c.name = name;
+    c.args = std::move(args);
+    c.input = kEsc;
+    c.out = notice + kUsage;
+    c.err = awaiting(inDevice) + noF7(inDevice) + kPress;
+    return c;
+}
+
+}  // namespace
+
+std::vector<E2eCase> e2eCases() {
+    std::vector<E2eCase> cases;
+    auto add = [&cases](E2eCase c) { cases.push_back(std::move(c)); };
+    const std::string noSysEx = "no sysex sent to MIDI out device 0\n";
+
+    // Parse errors: the message, then the usage; nothing touches a device.
+    add(parseError("UnknownOption", {"-x"}, "invalid option: -x"));
+    add(parseError("SlashOption", {"/x"}, "invalid option: /x"));
+    add(parseError("UpperCaseOption", {"-MIDIOUT=3"}, "invalid option: -MIDIOUT=3"));
+    add(parseError("DoubleDash", {"--midiout=3"}, "invalid option: --midiout=3"));
+    add(parseError("LoneDash", {"-"}, "invalid option: -"));
+    add(parseError("AbbreviationNotAllowed", {"-midi=1"}, "invalid option: -midi=1"));
+    add(parseError("MissingValue", {"-midiout"}, "option needs a value parameter: -midiout"));
+    add(parseError("EmptyNumber", {"-timeout="}, "option needs a number value: -timeout"));
+    add(parseError("SlashOptionBadNumber", {"/timeout=abc"},
+                   "option needs a number value: -timeout"));
+    add(parseError("SignedNumber", {"-midiout", "-5"}, "option needs a number value: -midiout"));
+    {
+        std::vector<std::string> many = {"F0"};
+        for (int i = 0; i < 999; ++i) {
+            many.push_back("01");
+        }
+        many.push_back("F7");
+        add(parseError("TooManyTokens", many, "invalid argument: F7"));
+    }
+
+    // Byte tokens: F0 first, F7 last, nothing above 7F between.
+    add(invalidToken("SingleF0", {"F0"}, "F0"));
+    add(invalidToken("SingleF7", {"F7"}, "F7"));
+    add(invalidToken("InnerAbove7F", {"F0", "80", "F7"}, "80"));
+    add(invalidToken("InnerF0", {"F0", "F0", "F7"}, "F0"));
+    add(invalidToken("InnerF7", {"F0", "F7", "F7"}, "F7"));
+    add(invalidToken("LastNotF7", {"F0", "7E", "F8"}, "F8"));
+    add(invalidToken("HexPrefix", {"0xF0", "7E", "F7"}, "0xF0"));
+    add(invalidToken("HexSuffix", {"F0h", "7E", "F7"}, "F0h"));
+    add(invalidToken("Comma", {"F0,", "7E", "F7"}, "F0,"));
+    add(invalidToken("LeadingBlank", {" F0", "7E", "F7"}, " F0"));
+    add(invalidToken("EmptyToken", {"F0", "", "F7"}, ""));
+    add(invalidToken("LongTokenDoesNotWrap", {"F0", "FFFFFFFF", "F7"}, "FFFFFFFF"));
+    add(invalidToken("LongTokenIsNotF0", {"1000000F0", "7E", "F7"}, "1000000F0"));
+    add(invalidToken("OptionAfterTokens", {"F0", "-midiout=3", "F7"}, "-midiout=3"));
+
+    // Devices that do not open.
+    {
+        E2eCase c;
+        c.name = "OutputDeviceDoesNotOpen";
+        c.args = {"-midiout=99", "-timeout=0", "F0", "01", "F7"};
+        c.status = 1;
+        c.out = kUsage;
+        c.err = "cannot open MIDI output device 99\n";
+        add(c);
+    }
+    add(listenOnly("InputDeviceDoesNotOpen", {"-midiin=99", "-timeout=0"}, 99, noSysEx));
+
+    // Listening only.
+    add(listenOnly("NoTokensTimeoutZero", {"-timeout=0"}, 0, noSysEx));
+    add(listenOnly("OnlyF0F7SendsNothing", {"-timeout=0", "-midiin=99", "F0", "F7"}, 99, ""));
+    {
+        E2eCase c =
+            listenOnly("EndOfInputEndsTheEscWait", {"-timeout=0", "-midiin=99"}, 99, noSysEx);
+        c.input = "";
+        add(c);
+    }
+    {
+        E2eCase c =
+            listenOnly("KeysBeforeEscAreIgnored", {"-timeout=0", "-midiin=99"}, 99, noSysEx);
+        c.input = "abc\r\n" + kEsc + "more";
+        add(c);
+    }
+
+    // Exchanges with the virtual instrument.
+    add(exchange("IdentityRequest", {"-timeout=5", "F0", "7E", "7F", "06", "01", "F7"},
+                 "F0 7E 7F 06 01 F7", kIdentityReply));
+    add(exchange("LowerCaseTokens", {"-timeout=5", "f0", "7e", "7f", "06", "01", "f7"},
+                 "F0 7E 7F 06 01 F7", kIdentityReply));
+    add(exchange("LeadingZerosAndTrailingBlank", {"-timeout=5", "00F0 ", "7F", "0F7"}, "F0 7F F7",
+                 "F0 7F F7 \n"));
+    add(exchange("ThreeBufferAnswer", {"-timeout=5", "F0", "7D", "01", "17", "38", "F7"},
+                 "F0 7D 01 17 38 F7", listing(dumpAnswer(3000))));
+    {
+        E2eCase c = exchange(
+            "OptionValueInNextToken",
+            {"-midiout", "0", "-midiin", "0", "-timeout", "5", "F0", "7E", "7F", "06", "01", "F7"},
+            "F0 7E 7F 06 01 F7", kIdentityReply);
+        add(c);
+    }
+
+    // The settings file beside the executable.
+    {
+        E2eCase c =
+            exchange("SettingsFileSuppliesTheMessage", {}, "F0 7E 7F 06 01 F7", kIdentityReply);
+        c.withSettings = true;
+        c.settings =
+            "[Settings]\r\nmidiout=0\r\nmidiin=0\r\ntimeout=5\r\nhexsysex1=F0\r\n"
+            "hexsysex2=7E\r\nhexsysex3=7F\r\nhexsysex4=06\r\nhexsysex5=01\r\nhexsysex6=F7\r\n";
+        add(c);
+    }
+    {
+        E2eCase c =
+            parseError("SettingsFileValueRefused", {"-x"}, "option needs a number value: -timeout");
+        c.withSettings = true;
+        c.settings = "[Settings]\ntimeout=abc\n";
+        add(c);
+    }
+    {
+        E2eCase c = listenOnly("CommandLineOverridesSettingsFile", {"-midiin=98"}, 98, noSysEx);
+        c.withSettings = true;
+        c.settings = "[settings]\nMidiIn = 97\ntimeout=0\n";
+        add(c);
+    }
+    {
+        E2eCase c = invalidToken("SettingsTokensComeFirst", {"F0", "F7"}, "7E");
+        c.withSettings = true;
+        c.settings = "[Settings]\nhexsysex1=7E\n";
+        add(c);
+    }
+    {
+        E2eCase c = exchange("SettingsTokensThenCommandLineTokens", {"01", "F7"}, "F0 7E 01 F7",
+                             "F0 7E 01 F7 \n");
+        c.withSettings = true;
+        c.settings = "[Settings]\nhexsysex2=7E\nhexsysex1=F0\n";
+        add(c);
+    }
+    {
+        E2eCase c = listenOnly("SettingsNumberedKeysInNumericOrder", {"-midiin=99"}, 99, "");
+        c.withSettings = true;
+        c.settings = "[Settings]\ntimeout=0\nhexsysex3=F7\nhexsysex1=F0\n";
+        add(c);
+    }
+    return cases;
+}
