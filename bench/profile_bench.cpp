@@ -38,25 +38,40 @@ void readAllKeys(benchmark::State& state, const std::string& path) {
     state.counters["reads"] = benchmark::Counter(static_cast<double>(keys.size()));
 }
 
-std::string temporaryDirectory() {
-    char pattern[] = "/tmp/profile_bench.XXXXXX";
-    return mkdtemp(pattern) != nullptr ? pattern : "/tmp";
-}
+// A directory made for one benchmark and removed with what it holds.
+struct ScratchDirectory {
+    std::string path;
+    ScratchDirectory() {
+        char pattern[] = "/tmp/profile_bench.XXXXXX";
+        path = mkdtemp(pattern) != nullptr ? pattern : "";
+    }
+    ~ScratchDirectory() {
+        unlink((path + "/midiparley.ini").c_str());
+        rmdir(path.c_str());
+    }
+};
 
 void BM_SettingsFile(benchmark::State& state) {
-    std::string path = temporaryDirectory() + "/midiparley.ini";
+    ScratchDirectory dir;
+    std::string path = dir.path + "/midiparley.ini";
     std::ofstream(path) << "[Settings]\nmidiout=1\nmidiin=2\ntimeout=10\n"
                            "hexsysex1=F0\nhexsysex2=7E\nhexsysex3=7F\nhexsysex4=06\n"
                            "hexsysex5=01\nhexsysex6=F7\n";
     readAllKeys(state, path);
-    unlink(path.c_str());
-    rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 BENCHMARK(BM_SettingsFile)->Unit(benchmark::kMicrosecond);
 
+// The usual case when there is no settings file: its directory exists.
 void BM_MissingFile(benchmark::State& state) {
-    readAllKeys(state, "/tmp/profile_bench-no-such-dir/midiparley.ini");
+    ScratchDirectory dir;
+    readAllKeys(state, dir.path + "/midiparley.ini");
 }
 BENCHMARK(BM_MissingFile)->Unit(benchmark::kMicrosecond);
+
+// The directory is missing as well; the nearest existing one is watched instead.
+void BM_MissingDirectory(benchmark::State& state) {
+    readAllKeys(state, "/tmp/profile_bench-no-such-dir/midiparley.ini");
+}
+BENCHMARK(BM_MissingDirectory)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

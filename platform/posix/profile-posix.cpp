@@ -1,145 +1,180 @@
-// GetPrivateProfileStringA on POSIX, reading INI files the way Windows' reader does. Each
-// file is parsed once and kept until it changes on disk, because callers read one key per
-// call, a thousand keys in a row.
+// GetPrivateProfileStringA on POSIX. Callers read one key per call, a thousand keys in a
+// row, so each file is parsed once and kept until it changes on disk.
+//
+// Knowing that it has not changed must be cheap: a stat costs microseconds on some
+// machines, a thousand times over. So the file and its directory are watched with inotify,
+// and while no change notice has arrived, a call makes one non-blocking read of the notice
+// queue and no stat. Any notice at all withdraws that trust from every cached file; the next
+// call per file stats it again (size, inode, modification time to the nanosecond) and
+// re-reads it only if that differs. Where notices cannot be had (no inotify, a file system
+// changed by other hosts, a relative path), every call stats.
+// Not seen: a directory above the file's own being renamed or replaced.
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/posix/last_error.h"
+#include "platform/posix/profile_parse.h"
 #include "platform/windows_api.h"
 
 namespace {
 
-typedef std::unordered_map<std::string, std::string> KeyValues;
-
-struct ParsedFile {
+struct CachedFile {
+    bool exists = false;
     // What the file looked like when parsed; any difference means it must be read again.
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
-    time_t modifiedSeconds = 0;
-    long modifiedNanoseconds = 0;
-    // Section and key names are held lower-cased and trimmed.
-    std::unordered_map<std::string, KeyValues> sections;
+    timespec modified{};
+    ProfileSections sections;
+    // Watched, and no change notice since the last stat: the cache is current.
+    bool trusted = false;
+    // Its file system cannot report changes: stat on every call.
+    bool statAlways = false;
 };
 
 struct ProfileCache {
     std::mutex lock;
-    std::unordered_map<std::string, ParsedFile> files;
+    int notices = -2;  // the inotify descriptor; -2 before the first try, -1 when unavailable
+    std::unordered_map<std::string, CachedFile> files;
 };
 
+ProfileCache* sharedCache = nullptr;
+
+void lockBeforeFork() {
+    sharedCache->lock.lock();
+}
+void unlockAfterFork() {
+    sharedCache->lock.unlock();
+}
+
+// A child shares the parent's notice queue; reading from it would take the parent's
+// notices. The child starts its own and checks every file again.
+void separateAfterFork() {
+    if (sharedCache->notices >= 0) {
+        close(sharedCache->notices);
+    }
+    sharedCache->notices = -2;
+    for (auto& entry : sharedCache->files) {
+        entry.second.trusted = false;
+    }
+    sharedCache->lock.unlock();
+}
+
 ProfileCache& profileCache() {
-    static ProfileCache* cache = new ProfileCache;
+    // Never destroyed: other threads may read settings while the process exits.
+    static ProfileCache* cache = [] {
+        sharedCache = new ProfileCache;
+        pthread_atfork(lockBeforeFork, unlockAfterFork, separateAfterFork);
+        return sharedCache;
+    }();
     return *cache;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+// Reading the file does not produce these; writing, replacing or removing it does.
+constexpr uint32_t kFileChanges =
+    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_MASK_ADD;
+constexpr uint32_t kDirectoryChanges =
+    kFileChanges | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+// File systems that other machines or user-space servers change behind inotify's back.
+bool changesUnreported(long type) {
+    switch (static_cast<unsigned long>(type)) {
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x65735546:  // FUSE
+        case 0x01021997:  // 9P
+        case 0x00C36400:  // Ceph
+        case 0x5346414F:  // AFS
+            return true;
+        default:
+            return false;
+    }
 }
 
-// The text between begin and end without blanks and tabs at either side.
-std::string trimmed(const char* begin, const char* end) {
-    while (begin < end && isBlank(*begin)) {
-        ++begin;
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
     }
-    while (end > begin && isBlank(end[-1])) {
-        --end;
-    }
-    return std::string(begin, end);
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Names compare regardless of ASCII case only; other bytes are left alone.
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-std::string unquoted(std::string value) {
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-void parseLine(const char* begin, const char* end, ParsedFile& file, KeyValues*& current,
-               std::unordered_set<std::string>& seenSections) {
-    while (begin < end && isBlank(*begin)) {
-        ++begin;
-    }
-    if (begin == end || *begin == ';') {
+// Reads every pending notice; any notice makes every cached file be checked again.
+void takeNotices(ProfileCache& cache) {
+    if (cache.notices < 0) {
         return;
     }
-    if (*begin == '[') {
-        // The name runs to the last ']' on the line; a line without one is no header.
-        const char* close = end;
-        while (close > begin && close[-1] != ']') {
-            --close;
-        }
-        if (close > begin + 1) {
-            std::string name = lowerAscii(trimmed(begin + 1, close - 1));
-            // Only the first section of a name counts; keys under a repeat are dropped.
-            current = seenSections.insert(name).second ? &file.sections[name] : nullptr;
-            return;
+    alignas(inotify_event) char events[4096];
+    bool changed = false;
+    for (;;) {
+        ssize_t n = read(cache.notices, events, sizeof events);
+        if (n > 0) {
+            changed = true;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
         }
     }
-    const char* equals = begin;
-    while (equals < end && *equals != '=') {
-        ++equals;
-    }
-    if (equals == end || current == nullptr) {
-        return;
-    }
-    std::string key = lowerAscii(trimmed(begin, equals));
-    // emplace keeps the first of duplicated keys.
-    current->emplace(key, unquoted(trimmed(equals + 1, end)));
-}
-
-void parseText(const std::string& text, ParsedFile& file) {
-    const char* pos = text.data();
-    const char* end = pos + text.size();
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        pos += 3;
-    }
-    KeyValues* current = nullptr;  // lines before the first header belong to no section
-    std::unordered_set<std::string> seenSections;
-    while (pos < end) {
-        const char* lineEnd = pos;
-        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') {
-            ++lineEnd;
-        }
-        parseLine(pos, lineEnd, file, current, seenSections);
-        // CRLF, LF and a lone CR each end one line.
-        pos = lineEnd;
-        if (pos < end && *pos == '\r') {
-            ++pos;
-        }
-        if (pos < end && *pos == '\n') {
-            ++pos;
+    if (changed) {
+        for (auto& entry : cache.files) {
+            entry.second.trusted = false;
         }
     }
 }
 
-bool sameStamp(const ParsedFile& file, const struct stat& info) {
-    return file.device == info.st_dev && file.inode == info.st_ino && file.size == info.st_size &&
-           file.modifiedSeconds == info.st_mtim.tv_sec &&
-           file.modifiedNanoseconds == info.st_mtim.tv_nsec;
-}
-
-// Reads and parses the file anew. False when it cannot be read.
-bool loadFile(const char* path, ParsedFile& file) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+// Asks for notices of changes to the file and its directory; true when they will come.
+// Done before the file is looked at, so a change made meanwhile still sends a notice.
+bool watch(ProfileCache& cache, const std::string& path, CachedFile& file) {
+    if (cache.notices == -2) {
+        cache.notices = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
+    // A relative path names another file after a change of directory: only a stat tells.
+    if (cache.notices < 0 || file.statAlways || path[0] != '/') {
         return false;
+    }
+    // When the directory is missing too, the nearest one that exists reports its creation.
+    std::string directory = directoryOf(path);
+    while (inotify_add_watch(cache.notices, directory.c_str(), kDirectoryChanges) < 0) {
+        if ((errno != ENOENT && errno != ENOTDIR) || directory == "/" || directory == ".") {
+            return false;
+        }
+        directory = directoryOf(directory);
+    }
+    struct statfs system {};
+    if (statfs(directory.c_str(), &system) != 0 || changesUnreported(system.f_type)) {
+        file.statAlways = true;
+        return false;
+    }
+    // A missing file is covered by its directory's notices; a present one also through
+    // any symbolic link, whose target may live elsewhere.
+    return inotify_add_watch(cache.notices, path.c_str(), kFileChanges) >= 0 || errno == ENOENT;
+}
+
+bool sameFile(const CachedFile& file, const struct stat& info) {
+    return file.exists && file.device == info.st_dev && file.inode == info.st_ino &&
+           file.size == info.st_size && file.modified.tv_sec == info.st_mtim.tv_sec &&
+           file.modified.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+// Reads and parses the file anew; a file that cannot be read counts as missing.
+void load(const std::string& path, CachedFile& file) {
+    file.exists = false;
+    file.sections.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
     }
     struct stat info {};
     std::string text;
@@ -157,16 +192,27 @@ bool loadFile(const char* path, ParsedFile& file) {
     }
     close(fd);
     if (!ok) {
-        return false;
+        return;
     }
-    file = ParsedFile();
+    file.exists = true;
     file.device = info.st_dev;
     file.inode = info.st_ino;
     file.size = info.st_size;
-    file.modifiedSeconds = info.st_mtim.tv_sec;
-    file.modifiedNanoseconds = info.st_mtim.tv_nsec;
-    parseText(text, file);
-    return true;
+    file.modified = info.st_mtim;
+    file.sections = parseProfileText(text);
+}
+
+// Makes the cached contents match the file on disk.
+void refresh(ProfileCache& cache, const std::string& path, CachedFile& file) {
+    bool watched = watch(cache, path, file);
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        file.exists = false;
+        file.sections.clear();
+    } else if (!sameFile(file, info)) {
+        load(path, file);
+    }
+    file.trusted = watched;
 }
 
 // Copies as much of text as fits with its terminator; the count of characters copied.
@@ -209,32 +255,27 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
         }
         return 0;
     }
-    struct stat info {};
-    if (fileName == nullptr || stat(fileName, &info) != 0) {
+    if (fileName == nullptr || fileName[0] == '\0') {
         setLastError(ERROR_FILE_NOT_FOUND);
         return copyDefault(defaultValue, returned, size);
     }
-    std::string sectionName = lowerAscii(trimmed(section, section + strlen(section)));
-    std::string keyName = lowerAscii(trimmed(key, key + strlen(key)));
+    const std::string sectionName = profileName(section);
+    const std::string keyName = profileName(key);
 
     ProfileCache& cache = profileCache();
     std::lock_guard<std::mutex> guard(cache.lock);
-    auto cached = cache.files.find(fileName);
-    if (cached == cache.files.end() || !sameStamp(cached->second, info)) {
-        ParsedFile fresh;
-        if (!loadFile(fileName, fresh)) {
-            if (cached != cache.files.end()) {
-                cache.files.erase(cached);
-            }
-            setLastError(ERROR_FILE_NOT_FOUND);
-            return copyDefault(defaultValue, returned, size);
-        }
-        cached = cache.files.insert_or_assign(fileName, std::move(fresh)).first;
+    takeNotices(cache);
+    CachedFile& file = cache.files[fileName];
+    if (!file.trusted) {
+        refresh(cache, fileName, file);
+    }
+    if (!file.exists) {
+        setLastError(ERROR_FILE_NOT_FOUND);
+        return copyDefault(defaultValue, returned, size);
     }
     setLastError(ERROR_SUCCESS);
-    const auto& sections = cached->second.sections;
-    auto foundSection = sections.find(sectionName);
-    if (foundSection != sections.end()) {
+    auto foundSection = file.sections.find(sectionName);
+    if (foundSection != file.sections.end()) {
         auto foundKey = foundSection->second.find(keyName);
         if (foundKey != foundSection->second.end()) {
             return copyOut(foundKey->second.data(), foundKey->second.size(), returned, size);

@@ -2,10 +2,13 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -227,6 +230,68 @@ TEST_F(ProfileTest, ChangedFileIsReadAgain) {
 
     ASSERT_EQ(unlink(path.c_str()), 0);
     EXPECT_EQ(read(path, "s", "k").text, "<default>");
+}
+
+TEST_F(ProfileTest, FileCreatedAfterAReadIsSeen) {
+    std::string path = dir_ + "/later.ini";
+    EXPECT_EQ(read(path, "s", "k").text, "<default>");
+    write("later.ini", "[s]\nk=1\n");
+    EXPECT_EQ(read(path, "s", "k").text, "1");
+
+    // Also when its directory did not exist either.
+    std::string subdir = dir_ + "/sub";
+    std::string nested = subdir + "/later.ini";
+    EXPECT_EQ(read(nested, "s", "k").text, "<default>");
+    ASSERT_EQ(mkdir(subdir.c_str(), 0700), 0);
+    EXPECT_EQ(read(nested, "s", "k").text, "<default>");
+    write("sub/later.ini", "[s]\nk=2\n");
+    EXPECT_EQ(read(nested, "s", "k").text, "2");
+    write("sub/later.ini", "[s]\nk=3\n");
+    EXPECT_EQ(read(nested, "s", "k").text, "3");
+    unlink(nested.c_str());
+    rmdir(subdir.c_str());
+}
+
+TEST_F(ProfileTest, RelativePathFollowsTheCurrentDirectory) {
+    write("rel.ini", "[s]\nk=1\n");
+    ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0700), 0);
+    write("sub/rel.ini", "[s]\nk=2\n");
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    std::string first = read("rel.ini", "s", "k").text;
+    ASSERT_EQ(chdir("sub"), 0);
+    std::string second = read("rel.ini", "s", "k").text;
+    ASSERT_EQ(chdir(previous), 0);
+    EXPECT_EQ(first, "1");
+    EXPECT_EQ(second, "2");
+    unlink((dir_ + "/sub/rel.ini").c_str());
+    rmdir((dir_ + "/sub").c_str());
+}
+
+TEST_F(ProfileTest, ForkedChildLeavesTheParentsChangeNotices) {
+    std::string path = write("a.ini", "[s]\nk=1\n");
+    ASSERT_EQ(read(path, "s", "k").text, "1");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The child changes the file and reads it itself.
+        std::ofstream(path, std::ios::trunc) << "[s]\nk=2\n";
+        char value[8] = "";
+        GetPrivateProfileStringA("s", "k", "", value, sizeof value, path.c_str());
+        _exit(std::string(value) == "2" ? 0 : 1);
+    }
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    if (!WIFEXITED(status)) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(read(path, "s", "k").text, "2");
 }
 
 }  // namespace
