@@ -118,6 +118,7 @@ bool parseNumber(const char*& cursor, int32_t& result) {
 
 bool parseBool(const char*& cursor, bool& result) {
     const char* const start = cursor;
+    result = false;
     if (cursor == nullptr) {
         return false;
     }

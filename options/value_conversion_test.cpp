@@ -154,6 +154,7 @@ TEST(ParseBool, CursorPositions) {
     for (const char* blank : {"", "  "}) {
         const BoolRead r = readBool(blank);
         EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.value) << "a blank text reads as false too";
         EXPECT_EQ(r.consumed, 0u);
     }
 }
