@@ -1,0 +1,102 @@
+// Reading a settings file with the program's option table, and the profile reader itself
+// with small buffers. The first byte is the size of the small buffer (its low seven bits) and
+// whether the default value ends in blanks (its high bit). Then come a section name and a key
+// name, each ended by a NUL; the rest is the file. Without those two NULs the whole rest is
+// the file and the names are "Settings" and "midiout".
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "options/option_table.h"
+#include "platform/windows_api.h"
+#include "settings/settings_reading.h"
+
+namespace {
+
+bool isOptionName(const std::string& text) {
+    return text == "midiout" || text == "midiin" || text == "timeout";
+}
+
+void checkReadSettings(const std::string& path) {
+    OptionTable table;
+    declareProgramOptions(table);
+    std::string error = "stale";
+    const bool ok = readSettings("Settings", table, path, error);
+    const std::string needsNumber = "option needs a number value: -";
+    if (!ok) {
+        FUZZ_CHECK(error.compare(0, needsNumber.size(), needsNumber) == 0);
+        FUZZ_CHECK(isOptionName(error.substr(needsNumber.size())));
+        // The numbered keys are not read after a refused value.
+        FUZZ_CHECK(table.positionals.empty());
+        return;
+    }
+    FUZZ_CHECK(error.empty());
+    for (const auto& entry : table.values) {
+        FUZZ_CHECK(isOptionName(entry.first));
+        FUZZ_CHECK(table.getInt(entry.first, -1) >= 0);
+    }
+    FUZZ_CHECK(table.positionals.size() <= 1000);
+    for (const std::string& value : table.positionals) {
+        FUZZ_CHECK(!value.empty() && value != notSetMarker() && value.size() <= 1023);
+    }
+}
+
+// The value of one key read into a buffer of every size: each result is the start of the
+// whole value, as long as fits with its terminator, and nothing is written beyond.
+void checkProfileReader(const std::string& section, const std::string& key, const char* fallback,
+                        DWORD smallSize, const std::string& path, size_t fileSize) {
+    const DWORD wholeSize = static_cast<DWORD>(fileSize + 64);
+    std::unique_ptr<char[]> whole(new char[wholeSize]);
+    const DWORD wholeCount = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback,
+                                                      whole.get(), wholeSize, path.c_str());
+    FUZZ_CHECK(wholeCount < wholeSize && whole[wholeCount] == '\0');
+
+    // Exactly smallSize bytes on the heap (none for 0), so a write past them is caught.
+    std::unique_ptr<char[]> small(new char[smallSize]);
+    const DWORD count = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback,
+                                                 small.get(), smallSize, path.c_str());
+    if (smallSize == 0) {
+        FUZZ_CHECK(count == 0);
+    } else {
+        FUZZ_CHECK(count == std::min<DWORD>(wholeCount, smallSize - 1));
+        FUZZ_CHECK(small[count] == '\0');
+        FUZZ_CHECK(std::memcmp(small.get(), whole.get(), count) == 0);
+    }
+    // Listing names is not offered: an empty list that fits the buffer.
+    FUZZ_CHECK(GetPrivateProfileStringA(nullptr, key.c_str(), fallback, small.get(), smallSize,
+                                        path.c_str()) == 0);
+
+    const std::string value = readSettingsValue(section, path, key);
+    FUZZ_CHECK(value.size() <= 1023);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const DWORD smallSize = data[0] & 0x7F;
+    const char* fallback = (data[0] & 0x80) ? "fallback  " : notSetMarker().c_str();
+    const char* rest = reinterpret_cast<const char*>(data + 1);
+    const char* end = rest + (size - 1);
+
+    std::string section = "Settings";
+    std::string key = "midiout";
+    const char* firstNul = std::find(rest, end, '\0');
+    const char* secondNul = firstNul == end ? end : std::find(firstNul + 1, end, '\0');
+    if (secondNul != end) {
+        section.assign(rest, firstNul);
+        key.assign(firstNul + 1, secondNul);
+        rest = secondNul + 1;
+    }
+    const std::string contents(rest, end);
+    const std::string& path = writeScratchSettings(contents);
+
+    checkReadSettings(path);
+    checkProfileReader(section, key, fallback, smallSize, path, contents.size());
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "fuzz/fuzz_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "options/option_table.h"
+
+void fuzzCheckFailed(const char* condition, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: invariant failed: %s\n", file, line, condition);
+    std::abort();
+}
+
+std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator) {
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < size; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (c == separator) {
+            pieces.emplace_back();
+        } else {
+            pieces.back().push_back(c);
+        }
+    }
+    return pieces;
+}
+
+namespace {
+
+struct ScratchDirectory {
+    std::string directory;
+    std::string file;
+    ScratchDirectory() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                              "/midiparley-fuzz-XXXXXX";
+        if (mkdtemp(&pattern[0]) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        directory = pattern;
+        file = directory + "/midiparley.ini";
+    }
+    ~ScratchDirectory() {
+        unlink(file.c_str());
+        rmdir(directory.c_str());
+    }
+};
+
+ScratchDirectory& scratch() {
+    static ScratchDirectory instance;
+    return instance;
+}
+
+}  // namespace
+
+const std::string& writeScratchSettings(const std::string& contents) {
+    // Two inputs of the same size written within one tick of the file system clock would
+    // otherwise look unchanged to a cache that compares size, inode and time.
+    static time_t generation = 1000000000;
+    const std::string& path = scratch().file;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    FUZZ_CHECK(fd >= 0);
+    size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = write(fd, contents.data() + written, contents.size() - written);
+        FUZZ_CHECK(n > 0);
+        written += static_cast<size_t>(n);
+    }
+    ++generation;
+    const timespec times[2] = {{generation, 0}, {generation, 0}};
+    FUZZ_CHECK(futimens(fd, times) == 0);
+    close(fd);
+    return path;
+}
+
+void declareProgramOptions(OptionTable& table) {
+    for (const char* name : {"midiout", "midiin", "timeout"}) {
+        OptionSpec spec;
+        spec.assignName(name);
+        spec.type = OptionType::Number;
+        spec.required = false;
+        spec.needsValue = false;
+        spec.takesValue = true;
+        table.addOption(spec);
+    }
+    table.positionalName = "hexsysex";
+    table.minPositional = 0;
+    table.maxPositional = 1000;
+}

@@ -1,0 +1,32 @@
+// Helpers shared by the fuzz targets: a failed invariant aborts (libFuzzer then keeps the
+// input), inputs are cut into pieces, and settings files are written where the profile
+// reader is sure to notice the new contents.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Aborts with the condition's text when an invariant does not hold.
+#define FUZZ_CHECK(condition)                                \
+    do {                                                     \
+        if (!(condition)) {                                  \
+            fuzzCheckFailed(#condition, __FILE__, __LINE__); \
+        }                                                    \
+    } while (0)
+
+[[noreturn]] void fuzzCheckFailed(const char* condition, const char* file, int line);
+
+// The bytes split at every separator; n separators give n + 1 pieces.
+std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator);
+
+// Writes contents to the one settings file of this process and returns its path. Every call
+// gives the file a modification time of its own, so a reader that caches by size, inode and
+// time always sees the new contents. The file is removed at exit.
+const std::string& writeScratchSettings(const std::string& contents);
+
+// The program's own option table: midiout, midiin, timeout (Number, takesValue) and up to
+// 1000 positional arguments named hexsysex.
+struct OptionTable;
+void declareProgramOptions(OptionTable& table);
