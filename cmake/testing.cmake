@@ -3,12 +3,22 @@
 find_package(GTest QUIET)
 if(NOT GTest_FOUND)
   set(MIDIPARLEY_GTEST_SOURCE "/usr/src/googletest" CACHE PATH "GoogleTest sources")
+endif()
+if(NOT GTest_FOUND AND NOT EXISTS ${MIDIPARLEY_GTEST_SOURCE}/CMakeLists.txt)
+  # A plain build on a machine without GoogleTest (Windows, typically) still builds the tool.
+  message(WARNING "GoogleTest not found (neither a package nor sources in "
+                  "${MIDIPARLEY_GTEST_SOURCE}): the tests are not built")
+  set(MIDIPARLEY_TESTS OFF)
+elseif(NOT GTest_FOUND)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(${MIDIPARLEY_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  # GoogleTest 1.11 and later name their targets GTest::... themselves.
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+  endif()
 endif()
 include(GoogleTest)
 
