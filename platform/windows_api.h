@@ -17,6 +17,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+// What the code above takes for granted of the real headers. The program targets 32-bit
+// Windows, where winmm expects 64-byte buffer headers.
+static_assert(sizeof(DWORD) == 4, "DWORD is 32 bits");
+static_assert(sizeof(void*) != 4 || sizeof(MIDIHDR) == 64, "32-bit MIDIHDR is 64 bytes");
+
 // The separator that path code adds when it joins a directory and a file name.
 constexpr char kNativePathSeparator = '\\';
 #else
