@@ -50,6 +50,15 @@ struct Sandbox {
     }
 };
 
+}  // namespace
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const E2eCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+namespace {
+
 class EndToEnd : public ::testing::TestWithParam<E2eCase> {};
 
 TEST_P(EndToEnd, OutputsAndStatus) {
