@@ -120,14 +120,4 @@ TEST(HexByteText, TwoUpperCaseDigitsForEveryByte) {
     }
 }
 
-TEST(HexByteText, RoundTripsThroughTheReader) {
-    for (unsigned v = 0; v < 256; ++v) {
-        std::string text = hexByteText(static_cast<unsigned char>(v));
-        Parsed p = parse(text.c_str());
-        EXPECT_TRUE(p.ok);
-        EXPECT_EQ(v, p.value);
-        EXPECT_EQ(2u, p.consumed);
-    }
-}
-
 }  // namespace
