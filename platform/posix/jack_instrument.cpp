@@ -1,0 +1,86 @@
+// An instrument on a JACK server, for the tests of the real MIDI ports. It answers a device
+// inquiry (F0 7E id 06 01 F7) with an identity reply and a dump request (F0 7D 01 hh ll F7)
+// with hh * 128 + ll counting bytes, in the same process cycle.
+// Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist and
+// ends when its standard input closes.
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+jack_port_t* inPort = nullptr;
+jack_port_t* outPort = nullptr;
+
+const unsigned char kIdentityReply[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
+                                        0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
+
+void quiet(const char*) {}
+
+void answer(const jack_midi_event_t& request, void* outBuffer) {
+    const unsigned char* m = request.buffer;
+    if (request.size != 6 || m[0] != 0xF0 || m[5] != 0xF7) {
+        return;
+    }
+    if (m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01) {
+        jack_midi_event_write(outBuffer, request.time, kIdentityReply, sizeof kIdentityReply);
+    } else if (m[1] == 0x7D && m[2] == 0x01 && m[3] < 0x80 && m[4] < 0x80) {
+        size_t count = m[3] * 128u + m[4];
+        jack_midi_data_t* dump = jack_midi_event_reserve(outBuffer, request.time, count + 4);
+        if (dump == nullptr) {
+            return;
+        }
+        dump[0] = 0xF0;
+        dump[1] = 0x7D;
+        dump[2] = 0x02;
+        for (size_t i = 0; i < count; ++i) {
+            dump[3 + i] = static_cast<jack_midi_data_t>(i & 0x7F);
+        }
+        dump[count + 3] = 0xF7;
+    }
+}
+
+int process(jack_nframes_t frames, void*) {
+    void* inBuffer = jack_port_get_buffer(inPort, frames);
+    void* outBuffer = jack_port_get_buffer(outPort, frames);
+    jack_midi_clear_buffer(outBuffer);
+    jack_nframes_t count = jack_midi_get_event_count(inBuffer);
+    for (jack_nframes_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, inBuffer, i) == 0) {
+            answer(event, outBuffer);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* name = argc > 1 ? argv[1] : "jack_instrument";
+    jack_set_error_function(quiet);
+    jack_set_info_function(quiet);
+    jack_options_t options = static_cast<jack_options_t>(JackNoStartServer | JackUseExactName);
+    jack_client_t* client = jack_client_open(name, options, nullptr);
+    if (client == nullptr) {
+        std::fprintf(stderr, "jack_instrument: no JACK server to join\n");
+        return 1;
+    }
+    inPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    outPort = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (inPort == nullptr || outPort == nullptr ||
+        jack_set_process_callback(client, process, nullptr) != 0 || jack_activate(client) != 0) {
+        std::fprintf(stderr, "jack_instrument: cannot set up its ports\n");
+        jack_client_close(client);
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    jack_deactivate(client);
+    jack_client_close(client);
+    return 0;
+}

@@ -1,0 +1,223 @@
+#include "platform/posix/jack_server.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kStartBoundMs = 5000;
+constexpr int kStopBoundMs = 2000;
+
+std::string serverName() {
+    return "midiparley-test-" + std::to_string(getpid());
+}
+
+// Forks and runs the program. The child ends with this process (SIGTERM when it dies); its
+// standard error is discarded, its standard output goes to `output` (or is discarded), and its
+// standard input is a pipe kept in child.input when `keepInput`.
+bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child) {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if ((keepInput && pipe2(in, O_CLOEXEC) != 0) || (output && pipe2(out, O_CLOEXEC) != 0)) {
+        return false;
+    }
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        int null = open("/dev/null", O_RDWR);
+        dup2(keepInput ? in[0] : null, 0);
+        dup2(output ? out[1] : null, 1);
+        dup2(null, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (keepInput) {
+        close(in[0]);
+        child.input = in[1];
+    }
+    if (output) {
+        close(out[1]);
+        *output = out[0];
+    }
+    child.pid = pid;
+    return pid > 0;
+}
+
+// Waits up to `ms` for the child to end; reaps it and gives its status when it has.
+bool waitExit(pid_t pid, int ms, int* status) {
+    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd >= 0) {
+        pollfd ready{pidfd, POLLIN, 0};
+        poll(&ready, 1, ms);
+        close(pidfd);
+        return waitpid(pid, status, WNOHANG) == pid;
+    }
+    // Kernels without pidfd: look again every few milliseconds.
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        if (waitpid(pid, status, WNOHANG) == pid) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < giveUp);
+    return false;
+}
+
+bool serverAnswers(const std::string& lsp) {
+    ChildProcess probe;
+    int status = 0;
+    if (!spawn({lsp}, false, nullptr, probe)) {
+        return false;
+    }
+    if (!waitExit(probe.pid, kStopBoundMs, &status)) {
+        stopChild(probe);
+        return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+std::string findProgram(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= directories.size()) {
+        size_t end = directories.find(':', start);
+        if (end == std::string::npos) {
+            end = directories.size();
+        }
+        std::string candidate = directories.substr(start, end - start) + "/" + name;
+        struct stat info {};
+        if (end > start && stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return std::string();
+}
+
+bool startJackServer(ChildProcess& server, std::string& error) {
+    std::string jackd = findProgram("jackd");
+    std::string lsp = findProgram("jack_lsp");
+    if (jackd.empty() || lsp.empty()) {
+        error = "jackd or jack_lsp is not installed";
+        return false;
+    }
+    std::string name = serverName();
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
+    // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
+    // of missing it, which would lose the MIDI events of that cycle.
+    if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
+               nullptr, server)) {
+        error = "cannot start jackd";
+        return false;
+    }
+    // jackd tells nobody when it is ready; ask it with jack_lsp until it answers.
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        int status = 0;
+        if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
+            server.pid = -1;
+            error = "jackd ended at start with status " + std::to_string(status);
+            return false;
+        }
+        if (serverAnswers(lsp)) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    error = "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms";
+    stopChild(server);
+    return false;
+}
+
+bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
+                     std::string& error) {
+    int output = -1;
+    if (!spawn({path, clientName}, true, &output, instrument)) {
+        error = "cannot start the instrument";
+        return false;
+    }
+    std::string said;
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
+    while (said.find("ready\n") == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            giveUp - std::chrono::steady_clock::now());
+        pollfd readable{output, POLLIN, 0};
+        char chunk[64];
+        ssize_t got = -1;
+        if (left.count() > 0 && poll(&readable, 1, static_cast<int>(left.count())) > 0) {
+            got = read(output, chunk, sizeof chunk);
+        }
+        if (got <= 0) {
+            close(output);
+            stopChild(instrument);
+            error = "the instrument did not get ready";
+            return false;
+        }
+        said.append(chunk, static_cast<size_t>(got));
+    }
+    close(output);
+    return true;
+}
+
+void stopChild(ChildProcess& child) {
+    if (child.pid <= 0) {
+        return;
+    }
+    int status = 0;
+    if (child.input >= 0) {
+        close(child.input);
+        child.input = -1;
+        if (waitExit(child.pid, kStopBoundMs, &status)) {
+            child.pid = -1;
+            return;
+        }
+    }
+    kill(child.pid, SIGTERM);
+    if (!waitExit(child.pid, kStopBoundMs, &status)) {
+        kill(child.pid, SIGKILL);
+        waitpid(child.pid, &status, 0);
+    }
+    child.pid = -1;
+}
+
+void stopJackServer(ChildProcess& server) {
+    stopChild(server);
+    std::string mark = "_" + serverName() + "_";
+    if (DIR* directory = opendir("/dev/shm")) {
+        while (dirent* entry = readdir(directory)) {
+            std::string name = entry->d_name;
+            if (name.compare(0, 4, "jack") == 0 && name.find(mark) != std::string::npos) {
+                unlink(("/dev/shm/" + name).c_str());
+            }
+        }
+        closedir(directory);
+    }
+}

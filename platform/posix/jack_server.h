@@ -1,0 +1,30 @@
+// For tests: a JACK server with the dummy driver and the tests' own instrument on it, started
+// as child processes that end with the test process on every way out.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+struct ChildProcess {
+    pid_t pid = -1;
+    int input = -1;  // the child's standard input, when the parent keeps it
+};
+
+// The full path of a program found on PATH; empty when there is none.
+std::string findProgram(const char* name);
+
+// Starts jackd under a server name of this process's own (exported as JACK_DEFAULT_SERVER)
+// and waits, bounded, until it answers. On failure `error` says why.
+bool startJackServer(ChildProcess& server, std::string& error);
+
+// Starts the instrument program as a JACK client of that name; waits until it says "ready".
+bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
+                     std::string& error);
+
+// Closes the child's input, then SIGTERM and at last SIGKILL, each after a bounded wait.
+void stopChild(ChildProcess& child);
+
+// Stops the server and removes what its clients left in its directory (a client still open in
+// this process when the server went cannot remove its own files).
+void stopJackServer(ChildProcess& server);

@@ -1,0 +1,367 @@
+// The real MIDI system through RtMidi: the ALSA sequencer where it can be opened, else a
+// running JACK server, else no ports at all. The checks before RtMidi is touched are cheap, so
+// that a machine without MIDI pays almost nothing. The libraries' own messages are silenced:
+// the program's streams carry only the program's texts.
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "RtMidi.h"
+#include "platform/posix/midi_ports.h"
+
+namespace {
+
+const char kClientName[] = "midiparley";
+// RtMidi's JACK output drops messages that do not fit its 16 KiB ring buffer without a word.
+constexpr DWORD kJackLongMessageLimit = 16380;
+
+void quietJack(const char*) {}
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// Any error or warning from RtMidi means the call it came from did not do its work.
+void noteError(RtMidiError::Type type, const std::string&, void* failed) {
+    if (type != RtMidiError::DEBUG_WARNING) {
+        static_cast<std::atomic<bool>*>(failed)->store(true);
+    }
+}
+
+bool ownPort(const std::string& name) {
+    size_t length = sizeof kClientName - 1;
+    return name.compare(0, length, kClientName) == 0 && name.size() > length &&
+           (name[length] == ':' || name[length] == '-');
+}
+
+bool alsaSequencerOpens() {
+    if (access("/dev/snd/seq", R_OK | W_OK) != 0) {
+        return false;
+    }
+    snd_lib_error_set_handler(quietAlsa);
+    snd_seq_t* sequencer = nullptr;
+    if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) != 0) {
+        return false;
+    }
+    snd_seq_close(sequencer);
+    return true;
+}
+
+// A JACK server shows itself by its socket; looking for it costs far less than a client.
+bool jackServerSocketExists() {
+    if (std::getenv("JACK_PROMISCUOUS_SERVER") != nullptr) {
+        return true;  // socket names then follow another user's id: ask the server itself
+    }
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    std::string name = "jack_" + std::string(server && *server ? server : "default") + "_" +
+                       std::to_string(getuid()) + "_0";
+    for (const char* directory : {"/dev/shm/", "/tmp/"}) {
+        struct stat info {};
+        if (stat((directory + name).c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Waits until JACK has begun `cycles` more process cycles, so that a new connection is in
+// effect or what RtMidi queued for its process callback has gone out. Bounded, as the server
+// may stall or stop.
+void waitJackCycles(jack_client_t* client, unsigned cycles) {
+    jack_nframes_t frames = jack_get_buffer_size(client) * cycles;
+    jack_nframes_t start = jack_last_frame_time(client);
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (jack_last_frame_time(client) - start < frames &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+struct RealInput {
+    std::unique_ptr<RtMidiIn> midi;
+    std::shared_ptr<MidiInDevice> device;
+    std::atomic<bool> failed{false};
+};
+
+struct RealOutput {
+    std::unique_ptr<RtMidiOut> midi;
+    RtMidi::Api api = RtMidi::UNSPECIFIED;
+    std::atomic<bool> failed{false};
+};
+
+void onInput(double, std::vector<unsigned char>* message, void* record) {
+    RealInput* input = static_cast<RealInput*>(record);
+    if (message != nullptr && !message->empty()) {
+        midiInputArrived(*input->device, message->data(), message->size());
+    }
+}
+
+template <typename Midi>
+int findPortByName(Midi& midi, const std::string& name) {
+    unsigned count = midi.getPortCount();
+    for (unsigned i = 0; i < count; ++i) {
+        if (midi.getPortName(i) == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+class RtMidiPorts : public MidiPortBackend {
+  public:
+    unsigned inputCount() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        inputs_ = listPorts(true);
+        return static_cast<unsigned>(inputs_.size());
+    }
+
+    unsigned outputCount() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        outputs_ = listPorts(false);
+        return static_cast<unsigned>(outputs_.size());
+    }
+
+    std::string inputName(unsigned index) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return index < inputs_.size() ? inputs_[index] : std::string();
+    }
+
+    std::string outputName(unsigned index) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return index < outputs_.size() ? outputs_[index] : std::string();
+    }
+
+    MMRESULT openInput(unsigned index, const std::shared_ptr<MidiInDevice>& device,
+                       void** port) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!findSystem() || index >= inputs_.size()) {
+            return MMSYSERR_BADDEVICEID;
+        }
+        auto input = std::make_unique<RealInput>();
+        input->device = device;
+        try {
+            input->midi = std::make_unique<RtMidiIn>(api_, kClientName);
+        } catch (const RtMidiError&) {
+            return MMSYSERR_ERROR;
+        }
+        input->midi->setErrorCallback(noteError, &input->failed);
+        int portNumber = findPortByName(*input->midi, inputs_[index]);
+        if (portNumber < 0) {
+            return MMSYSERR_BADDEVICEID;
+        }
+        input->midi->ignoreTypes(false, false, false);
+        input->midi->setCallback(onInput, input.get());
+        input->midi->openPort(static_cast<unsigned>(portNumber), "in");
+        if (input->failed || !input->midi->isPortOpen()) {
+            return MMSYSERR_ERROR;
+        }
+        *port = input.release();
+        return MMSYSERR_NOERROR;
+    }
+
+    void closeInput(void* port) override {
+        std::unique_ptr<RealInput> input(static_cast<RealInput*>(port));
+        input->midi->closePort();
+        input->midi.reset();  // closes the client: its process thread has stopped after this
+    }
+
+    MMRESULT openOutput(unsigned index, void** port) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!findSystem() || index >= outputs_.size()) {
+            return MMSYSERR_BADDEVICEID;
+        }
+        auto output = std::make_unique<RealOutput>();
+        output->api = api_;
+        try {
+            output->midi = std::make_unique<RtMidiOut>(api_, kClientName);
+        } catch (const RtMidiError&) {
+            return MMSYSERR_ERROR;
+        }
+        output->midi->setErrorCallback(noteError, &output->failed);
+        int portNumber = findPortByName(*output->midi, outputs_[index]);
+        if (portNumber < 0) {
+            return MMSYSERR_BADDEVICEID;
+        }
+        output->midi->openPort(static_cast<unsigned>(portNumber), "out");
+        if (output->failed || !output->midi->isPortOpen()) {
+            return MMSYSERR_ERROR;
+        }
+        // What is sent before the new connection is in effect goes nowhere.
+        if (api_ == RtMidi::UNIX_JACK) {
+            waitJackCycles(jack_, 2);
+        }
+        *port = output.release();
+        return MMSYSERR_NOERROR;
+    }
+
+    void closeOutput(void* port) override {
+        std::unique_ptr<RealOutput> output(static_cast<RealOutput*>(port));
+        output->midi->closePort();
+        // RtMidi frees its ring buffer before closing its JACK client; a process callback
+        // still running then would read freed memory.
+        if (output->api == RtMidi::UNIX_JACK) {
+            waitCycles(2);
+        }
+        output->midi.reset();
+    }
+
+    MMRESULT sendShort(void* port, const BYTE* bytes, size_t count) override {
+        RealOutput* output = static_cast<RealOutput*>(port);
+        output->failed = false;
+        output->midi->sendMessage(bytes, count);
+        return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    }
+
+    MMRESULT prepareLong(void*) override { return MMSYSERR_NOERROR; }
+
+    MMRESULT sendLong(void* port, MIDIHDR* header, bool* held) override {
+        RealOutput* output = static_cast<RealOutput*>(port);
+        *held = false;
+        if (output->api == RtMidi::UNIX_JACK && header->dwBufferLength >= kJackLongMessageLimit) {
+            return MMSYSERR_INVALPARAM;
+        }
+        output->failed = false;
+        output->midi->sendMessage(reinterpret_cast<const unsigned char*>(header->lpData),
+                                  header->dwBufferLength);
+        // Done on return: the bytes have left RtMidi's ring buffer, which also leaves room for
+        // the next long message.
+        if (output->api == RtMidi::UNIX_JACK) {
+            waitCycles(2);
+        }
+        return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    }
+
+    bool stillPlaying(void*, const MIDIHDR*) override { return false; }
+
+  private:
+    static void onJackShutdown(void* ports) { static_cast<RtMidiPorts*>(ports)->jack_gone_ = true; }
+
+    // A client left open at exit would leave its files behind in the JACK server's directory.
+    static void closeAtExit() {
+        RtMidiPorts& ports = static_cast<RtMidiPorts&>(realMidiPorts());
+        std::lock_guard<std::mutex> lock(ports.mutex_);
+        if (ports.jack_ != nullptr) {
+            jack_client_close(ports.jack_);
+        }
+        ports.jack_ = nullptr;
+        ports.exiting_ = true;
+    }
+
+    // Chooses the MIDI system once one is there. A JACK server that went away is dropped,
+    // its client left alone, and looked for again.
+    bool findSystem() {
+        if (exiting_) {
+            return false;
+        }
+        if (api_ == RtMidi::UNIX_JACK && jack_gone_) {
+            jack_ = nullptr;
+            jack_gone_ = false;
+            api_ = RtMidi::UNSPECIFIED;
+        }
+        if (api_ != RtMidi::UNSPECIFIED) {
+            return true;
+        }
+        if (alsaSequencerOpens()) {
+            try {
+                lister_in_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
+                lister_out_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
+            } catch (const RtMidiError&) {
+                lister_in_.reset();
+                return false;
+            }
+            lister_in_->setErrorCallback(noteError, &lister_failed_);
+            lister_out_->setErrorCallback(noteError, &lister_failed_);
+            api_ = RtMidi::LINUX_ALSA;
+            return true;
+        }
+        if (!jackServerSocketExists()) {
+            return false;
+        }
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        jack_ = jack_client_open("midiparley-probe", JackNoStartServer, nullptr);
+        if (jack_ == nullptr) {
+            return false;
+        }
+        jack_on_shutdown(jack_, onJackShutdown, this);
+        static bool exitHandlerSet = false;
+        if (!exitHandlerSet) {
+            exitHandlerSet = std::atexit(closeAtExit) == 0;
+        }
+        api_ = RtMidi::UNIX_JACK;
+        return true;
+    }
+
+    // The ports of the system, without the ones this process opened itself. JACK's are
+    // listed by the probe client, in the order RtMidi numbers them.
+    std::vector<std::string> listPorts(bool inputs) {
+        std::vector<std::string> names;
+        if (!findSystem()) {
+            return names;
+        }
+        if (api_ == RtMidi::UNIX_JACK) {
+            const char** ports = jack_get_ports(jack_, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                                                inputs ? JackPortIsOutput : JackPortIsInput);
+            for (size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i) {
+                names.push_back(ports[i]);
+            }
+            jack_free(ports);
+        } else {
+            RtMidi& lister = inputs ? static_cast<RtMidi&>(*lister_in_) : *lister_out_;
+            unsigned count = lister.getPortCount();
+            for (unsigned i = 0; i < count; ++i) {
+                names.push_back(lister.getPortName(i));
+            }
+        }
+        names.erase(
+            std::remove_if(names.begin(), names.end(),
+                           [](const std::string& name) { return name.empty() || ownPort(name); }),
+            names.end());
+        return names;
+    }
+
+    // Waits until JACK has begun `cycles` more process cycles. Without the probe client (the
+    // process is exiting) a fixed time stands in for them.
+    void waitCycles(unsigned cycles) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (jack_ != nullptr && !jack_gone_) {
+            waitJackCycles(jack_, cycles);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+    }
+
+    std::mutex mutex_;
+    RtMidi::Api api_ = RtMidi::UNSPECIFIED;
+    jack_client_t* jack_ = nullptr;  // without ports: shows the server runs, lists, keeps time
+    std::atomic<bool> jack_gone_{false};
+    bool exiting_ = false;
+    std::unique_ptr<RtMidiIn> lister_in_;  // ALSA only
+    std::unique_ptr<RtMidiOut> lister_out_;
+    std::atomic<bool> lister_failed_{false};
+    std::vector<std::string> inputs_;
+    std::vector<std::string> outputs_;
+};
+
+}  // namespace
+
+#if defined(__SANITIZE_THREAD__)
+// RtMidi hands bytes to its JACK thread through libjack's lock-free ring buffer, whose memory
+// barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
+extern "C" const char* __tsan_default_suppressions() {
+    return "race:jack_ringbuffer_\n";
+}
+#endif
+
+MidiPortBackend& realMidiPorts() {
+    static RtMidiPorts* ports = new RtMidiPorts;
+    return *ports;
+}

@@ -1,0 +1,31 @@
+// For tests only: drives the built-in virtual instrument from the instrument's side of the
+// cable and looks at what reached it. The program itself never includes this header.
+#pragma once
+
+#include <vector>
+
+#include "platform/posix/winmm.h"
+
+enum class VirtualFailPoint { OutOpen, InOpen, OutPrepare, OutLongMsg };
+
+// A hold that lasts until virtualInstrumentReleaseHeld.
+constexpr DWORD kHoldUntilReleased = 0xFFFFFFFF;
+
+// Sends bytes (any mix of messages) to the virtual input; lost unless it is open and started.
+void virtualInstrumentInject(const std::vector<BYTE>& bytes);
+// True once all input sent to the virtual input so far has been delivered (or dropped).
+bool virtualInstrumentAwaitDelivered(DWORD timeoutMs);
+// The next such operation on a virtual device returns `result` (not 0) instead of working.
+void virtualInstrumentFailNext(VirtualFailPoint point, MMRESULT result);
+// The next long message stays in the queue (still playing) for ms milliseconds.
+void virtualInstrumentHoldNextLongMessage(DWORD ms);
+// Finishes a held long message now; it is then answered like any other.
+void virtualInstrumentReleaseHeld();
+// Long messages received on the virtual output, oldest first.
+std::vector<std::vector<BYTE>> virtualInstrumentLongMessages();
+// Short messages received, one per successful midiOutShortMsg call on the virtual output.
+std::vector<DWORD> virtualInstrumentShortMessages();
+// Whether received short messages are sent back on the input (on by default).
+void virtualInstrumentEchoShortMessages(bool on);
+// Back to the start: nothing received, no failure or hold pending, echo on.
+void virtualInstrumentResetControl();

@@ -1,0 +1,143 @@
+// Real MIDI ports: a JACK server of the test's own with the dummy driver, and the tests'
+// instrument on it, reached through the MIDI functions like any device.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/posix/jack_server.h"
+#include "platform/posix/midi_test_input.h"
+
+namespace {
+
+// Long enough to be cut in the capability record: 37 characters before ":out".
+const char kInstrumentClient[] = "jack-test-instrument-with-a-long-name";
+const char kVirtualName[] = "midiparley virtual instrument";
+
+std::string capsName(const std::string& port) {
+    return (std::string(kInstrumentClient) + ":" + port).substr(0, MAXPNAMELEN - 1);
+}
+
+class JackPorts : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (findProgram("jackd").empty()) {
+            return;  // every case skips
+        }
+        if (startJackServer(server_, startError_)) {
+            startInstrument(JACK_INSTRUMENT_PATH, kInstrumentClient, instrument_, startError_);
+        }
+    }
+
+    static void TearDownTestSuite() {
+        stopChild(instrument_);
+        stopJackServer(server_);
+    }
+
+    void SetUp() override {
+        if (findProgram("jackd").empty()) {
+            GTEST_SKIP() << "jackd is not installed";
+        }
+        ASSERT_TRUE(startError_.empty()) << startError_;
+        inDevice_ = findInputDevice(capsName("out"));
+        outDevice_ = findOutputDevice(capsName("in"));
+        ASSERT_GE(inDevice_, 0) << "no input device named " << capsName("out");
+        ASSERT_GE(outDevice_, 0) << "no output device named " << capsName("in");
+    }
+
+    void TearDown() override {
+        input_.close();
+        if (out_ != nullptr) {
+            EXPECT_EQ(midiOutClose(out_), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+        }
+    }
+
+    void openStarted(size_t buffers) {
+        ASSERT_EQ(input_.open(inDevice_, recorder_, buffers, 1024), MMSYSERR_NOERROR);
+        ASSERT_EQ(midiInStart(input_.handle), MMSYSERR_NOERROR);
+        ASSERT_EQ(midiOutOpen(&out_, outDevice_, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    }
+
+    static ChildProcess server_;
+    static ChildProcess instrument_;
+    static std::string startError_;
+    int inDevice_ = -1;
+    int outDevice_ = -1;
+    InputRecorder recorder_;
+    OpenInput input_;
+    HMIDIOUT out_ = nullptr;
+};
+
+ChildProcess JackPorts::server_;
+ChildProcess JackPorts::instrument_;
+std::string JackPorts::startError_;
+
+TEST_F(JackPorts, RealPortsComeBeforeTheVirtualInstrument) {
+    EXPECT_EQ(findInputDevice(kVirtualName), static_cast<int>(midiInGetNumDevs()) - 1);
+    EXPECT_EQ(findOutputDevice(kVirtualName), static_cast<int>(midiOutGetNumDevs()) - 1);
+    EXPECT_LT(inDevice_, findInputDevice(kVirtualName));
+    EXPECT_LT(outDevice_, findOutputDevice(kVirtualName));
+    // Opening ports of our own adds no devices.
+    UINT inputs = midiInGetNumDevs();
+    UINT outputs = midiOutGetNumDevs();
+    openStarted(1);
+    EXPECT_EQ(midiInGetNumDevs(), inputs);
+    EXPECT_EQ(midiOutGetNumDevs(), outputs);
+}
+
+TEST_F(JackPorts, DeviceInquiryGetsTheInstrumentsIdentityReply) {
+    openStarted(4);
+    ASSERT_EQ(sendLong(out_, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}), MMSYSERR_NOERROR);
+    ASSERT_TRUE(recorder_.awaitSysExEnd(1));
+    std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
+    ASSERT_EQ(buffers.size(), 1u);
+    EXPECT_EQ(buffers[0].bytes, (std::vector<BYTE>{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
+                                                   0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7}));
+}
+
+TEST_F(JackPorts, AnswerOf3000BytesFillsThreeBuffers) {
+    openStarted(4);
+    ASSERT_EQ(sendLong(out_, {0xF0, 0x7D, 0x01, 0x17, 0x34, 0xF7}), MMSYSERR_NOERROR);
+    ASSERT_TRUE(recorder_.awaitSysExEnd(1));
+    std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
+    ASSERT_EQ(buffers.size(), 3u);
+    EXPECT_EQ(buffers[0].bytes.size(), 1024u);
+    EXPECT_EQ(buffers[1].bytes.size(), 1024u);
+    EXPECT_EQ(buffers[2].bytes.size(), 952u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(buffers[i].param1, reinterpret_cast<DWORD_PTR>(&input_.headers[i]));
+    }
+    EXPECT_EQ(buffers[1].bytes[0], 1021 & 0x7F);  // the 1022nd data byte
+    EXPECT_EQ(buffers[2].bytes.back(), 0xF7);
+}
+
+TEST_F(JackPorts, NothingIsLostOver200RoundTrips) {
+    openStarted(256);
+    for (int i = 0; i < 200; ++i) {
+        std::vector<BYTE> request =
+            i % 2 ? std::vector<BYTE>{0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}
+                  : std::vector<BYTE>{0xF0, 0x7D, 0x01, 0x00, static_cast<BYTE>(i % 100), 0xF7};
+        ASSERT_EQ(sendLong(out_, request), MMSYSERR_NOERROR);
+        ASSERT_TRUE(recorder_.awaitSysExEnd(static_cast<size_t>(i + 1))) << "round trip " << i;
+    }
+    std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
+    ASSERT_EQ(buffers.size(), 200u);
+    for (int i = 0; i < 200; i += 2) {
+        EXPECT_EQ(buffers[i].bytes.size(), static_cast<size_t>(i % 100 + 4));
+    }
+}
+
+TEST_F(JackPorts, LongMessagesTheJackOutputWouldDropAreRefused) {
+    openStarted(1);
+    std::vector<BYTE> message(16380, 0x01);
+    message.front() = 0xF0;
+    message.back() = 0xF7;
+    EXPECT_EQ(sendLong(out_, message), static_cast<MMRESULT>(MMSYSERR_INVALPARAM));
+    message.resize(16379);
+    message.back() = 0xF7;
+    EXPECT_EQ(sendLong(out_, message), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    // The port still works after the largest message.
+    ASSERT_EQ(sendLong(out_, {0xF0, 0x7E, 0x00, 0x06, 0x01, 0xF7}), MMSYSERR_NOERROR);
+    EXPECT_TRUE(recorder_.awaitSysExEnd(1));
+}
+
+}  // namespace
