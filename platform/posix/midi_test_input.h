@@ -41,6 +41,9 @@ class InputRecorder {
             event.bytes.assign(header->lpData, header->lpData + header->dwBytesRecorded);
             event.flags = header->dwFlags;
         }
+        if (message == MIM_LONGDATA && self->slowBuffers.count() > 0) {
+            std::this_thread::sleep_for(self->slowBuffers);  // a program slow to take buffers
+        }
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->events_.push_back(std::move(event));
         self->changed_.notify_all();
@@ -85,6 +88,9 @@ class InputRecorder {
             return seen >= ends;
         });
     }
+
+    // Time each returned buffer's callback takes; set before the device opens.
+    std::chrono::milliseconds slowBuffers{0};
 
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);

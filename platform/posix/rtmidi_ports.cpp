@@ -2,11 +2,6 @@
 // running JACK server, else no ports at all. The checks before RtMidi is touched are cheap, so
 // that a machine without MIDI pays almost nothing. The libraries' own messages are silenced:
 // the program's streams carry only the program's texts.
-#include <alsa/asoundlib.h>
-#include <jack/jack.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,15 +14,13 @@
 
 #include "RtMidi.h"
 #include "platform/posix/midi_ports.h"
+#include "platform/posix/midi_system.h"
 
 namespace {
 
 const char kClientName[] = "midiparley";
 // RtMidi's JACK output drops messages that do not fit its 16 KiB ring buffer without a word.
 constexpr DWORD kJackLongMessageLimit = 16380;
-
-void quietJack(const char*) {}
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 // Any error or warning from RtMidi means the call it came from did not do its work.
 void noteError(RtMidiError::Type type, const std::string&, void* failed) {
@@ -40,49 +33,6 @@ bool ownPort(const std::string& name) {
     size_t length = sizeof kClientName - 1;
     return name.compare(0, length, kClientName) == 0 && name.size() > length &&
            (name[length] == ':' || name[length] == '-');
-}
-
-bool alsaSequencerOpens() {
-    if (access("/dev/snd/seq", R_OK | W_OK) != 0) {
-        return false;
-    }
-    snd_lib_error_set_handler(quietAlsa);
-    snd_seq_t* sequencer = nullptr;
-    if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) != 0) {
-        return false;
-    }
-    snd_seq_close(sequencer);
-    return true;
-}
-
-// A JACK server shows itself by its socket; looking for it costs far less than a client.
-bool jackServerSocketExists() {
-    if (std::getenv("JACK_PROMISCUOUS_SERVER") != nullptr) {
-        return true;  // socket names then follow another user's id: ask the server itself
-    }
-    const char* server = std::getenv("JACK_DEFAULT_SERVER");
-    std::string name = "jack_" + std::string(server && *server ? server : "default") + "_" +
-                       std::to_string(getuid()) + "_0";
-    for (const char* directory : {"/dev/shm/", "/tmp/"}) {
-        struct stat info {};
-        if (stat((directory + name).c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Waits until JACK has begun `cycles` more process cycles, so that a new connection is in
-// effect or what RtMidi queued for its process callback has gone out. Bounded, as the server
-// may stall or stop.
-void waitJackCycles(jack_client_t* client, unsigned cycles) {
-    jack_nframes_t frames = jack_get_buffer_size(client) * cycles;
-    jack_nframes_t start = jack_last_frame_time(client);
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    while (jack_last_frame_time(client) - start < frames &&
-           std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
 }
 
 struct RealInput {
@@ -285,9 +235,7 @@ class RtMidiPorts : public MidiPortBackend {
         if (!jackServerSocketExists()) {
             return false;
         }
-        jack_set_error_function(quietJack);
-        jack_set_info_function(quietJack);
-        jack_ = jack_client_open("midiparley-probe", JackNoStartServer, nullptr);
+        jack_ = openJackProbe("midiparley-probe");
         if (jack_ == nullptr) {
             return false;
         }

@@ -116,15 +116,6 @@ TEST(SysExAssembler, ShortMessagesWithRunningStatusAndSystemMessages) {
                                      IsEvent(shortData(0xF6)), IsEvent(shortData(0xF8))));
 }
 
-TEST(SysExAssembler, RealtimeBytesInsideSysExAreDeliveredWithoutEndingIt) {
-    Buffers buffers({16});
-    SysExAssembler state;
-    auto out = feed(state, buffers, {0xF0, 0x01, 0xF8, 0x02, 0xFE, 0x03, 0xF7});
-    EXPECT_THAT(out, testing::ElementsAre(IsEvent(shortData(0xF8)), IsEvent(shortData(0xFE)),
-                                          IsEvent(longData(buffers.headers[0]))));
-    EXPECT_EQ(buffers.bytesOf(0), (std::vector<BYTE>{0xF0, 0x01, 0x02, 0x03, 0xF7}));
-}
-
 TEST(SysExAssembler, StatusByteCutsSysExAndReturnsWhatItHas) {
     Buffers buffers({16, 16, 16});
     SysExAssembler state;

@@ -104,6 +104,7 @@ TEST_F(VirtualInput, DumpOf3000BytesFillsThreeBuffersInQueueOrder) {
 }
 
 TEST_F(VirtualInput, ResetReturnsEveryQueuedBufferBeforeItReturns) {
+    recorder_.slowBuffers = std::chrono::milliseconds(10);
     openStarted(4, 16);
     virtualInstrumentInject({0xF0, 0x01, 0x02, 0x03});
     ASSERT_TRUE(virtualInstrumentAwaitDelivered(2000));

@@ -1,0 +1,121 @@
+#include "platform/posix/midi_in_device.h"
+
+#include "platform/posix/clock.h"
+
+namespace {
+
+// Runs the callback for each event with the lock released; the caller holds it on entry.
+void deliver(std::unique_lock<std::mutex>& lock, MidiInDevice& device,
+             const std::vector<InputEvent>& events, DWORD timestamp) {
+    if (events.empty() || device.callback == nullptr) {
+        return;
+    }
+    device.delivering = true;
+    lock.unlock();
+    for (const InputEvent& event : events) {
+        device.callback(device.handle, event.message, device.instance, event.param1, timestamp);
+    }
+    lock.lock();
+    device.delivering = false;
+    device.settled.notify_all();
+}
+
+void returnBuffersNow(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
+    std::vector<InputEvent> events;
+    returnAllBuffers(device.assembler, device.buffers, events);
+    device.assembler = SysExAssembler{};
+    deliver(lock, device, events, monotonicMilliseconds() - device.startTime);
+}
+
+void deliveryLoop(MidiInDevice* device) {
+    std::unique_lock<std::mutex> lock(device->mutex);
+    device->threadId = std::this_thread::get_id();
+    deliver(lock, *device, {{MIM_OPEN, 0}}, 0);
+    device->opened = true;
+    device->settled.notify_all();
+    std::vector<InputEvent> events;
+    for (;;) {
+        device->wake.wait(lock, [device] {
+            return device->closing || device->resetsAsked != device->resetsDone ||
+                   !device->pending.empty();
+        });
+        if (device->resetsAsked != device->resetsDone) {
+            uint64_t asked = device->resetsAsked;
+            returnBuffersNow(lock, *device);
+            device->resetsDone = asked;
+        } else if (!device->pending.empty()) {
+            InputChunk chunk = std::move(device->pending.front());
+            device->pending.pop_front();
+            events.clear();
+            if (device->started) {
+                assembleBytes(device->assembler, device->buffers, chunk.bytes.data(),
+                              chunk.bytes.size(), events);
+            }
+            deliver(lock, *device, events, chunk.time - device->startTime);
+            ++device->finished;
+        } else {
+            break;
+        }
+        device->settled.notify_all();
+    }
+    deliver(lock, *device, {{MIM_CLOSE, 0}}, 0);
+}
+
+}  // namespace
+
+bool onDeliveryThread(const MidiInDevice& device) {
+    return device.threadId == std::this_thread::get_id();
+}
+
+void stopLocked(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
+    device.started = false;
+    device.finished += device.pending.size();
+    device.pending.clear();
+    device.settled.notify_all();
+    if (!onDeliveryThread(device)) {
+        device.settled.wait(lock, [&device] { return !device.delivering; });
+    }
+}
+
+void startDelivery(MidiInDevice& device) {
+    device.thread = std::thread(deliveryLoop, &device);
+    std::unique_lock<std::mutex> lock(device.mutex);
+    device.settled.wait(lock, [&] { return device.opened; });
+}
+
+void endDelivery(MidiInDevice& device) {
+    {
+        std::lock_guard<std::mutex> lock(device.mutex);
+        device.closing = true;
+        device.wake.notify_one();
+    }
+    device.thread.join();
+}
+
+void returnBuffers(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
+    if (onDeliveryThread(device)) {
+        returnBuffersNow(lock, device);
+        return;
+    }
+    uint64_t target = ++device.resetsAsked;
+    device.wake.notify_one();
+    device.settled.wait(lock, [&] { return device.resetsDone >= target; });
+}
+
+void midiInputArrived(MidiInDevice& device, const BYTE* bytes, size_t count) {
+    DWORD now = monotonicMilliseconds();
+    std::lock_guard<std::mutex> lock(device.mutex);
+    if (!device.started || device.closing || count == 0) {
+        return;
+    }
+    device.pending.push_back({std::vector<BYTE>(bytes, bytes + count), now});
+    ++device.arrived;
+    device.wake.notify_one();
+}
+
+bool midiInputAwaitDelivered(MidiInDevice& device, DWORD timeoutMs) {
+    std::unique_lock<std::mutex> lock(device.mutex);
+    uint64_t target = device.arrived;
+    return device.settled.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return device.finished >= target; });
+}
