@@ -63,9 +63,11 @@ int main(int argc, char** argv) {
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
     jack_options_t options = static_cast<jack_options_t>(JackNoStartServer | JackUseExactName);
-    jack_client_t* client = jack_client_open(name, options, nullptr);
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(name, options, &status);
     if (client == nullptr) {
-        std::fprintf(stderr, "jack_instrument: no JACK server to join\n");
+        std::fprintf(stderr, "jack_instrument: cannot join the JACK server (status 0x%x)\n",
+                     static_cast<unsigned>(status));
         return 1;
     }
     inPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);

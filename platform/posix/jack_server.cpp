@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -25,9 +26,33 @@ std::string serverName() {
     return "midiparley-test-" + std::to_string(getpid());
 }
 
+// JACK servers started side by side (parallel test runs) now and then refuse their clients
+// (status JackServerError), so test processes take turns. The kernel drops the lock with the
+// process, however it ends.
+int serverTurn = -1;
+
+bool takeServerTurn(std::string& error) {
+    int fd = open("/tmp/midiparley-jack-tests.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+    while (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            close(fd);
+            fd = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // another test's server
+    }
+    if (fd < 0) {
+        error = "no turn to start a JACK server (lock file busy or not writable)";
+        return false;
+    }
+    serverTurn = fd;
+    return true;
+}
+
 // Forks and runs the program. The child ends with this process (SIGTERM when it dies); its
-// standard error is discarded, its standard output goes to `output` (or is discarded), and its
-// standard input is a pipe kept in child.input when `keepInput`.
+// standard output and error go to `output` (or are discarded), and its standard input is a
+// pipe kept in child.input when `keepInput`.
 bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child) {
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
@@ -50,7 +75,7 @@ bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, Ch
         int null = open("/dev/null", O_RDWR);
         dup2(keepInput ? in[0] : null, 0);
         dup2(output ? out[1] : null, 1);
-        dup2(null, 2);
+        dup2(output ? out[1] : null, 2);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -128,6 +153,9 @@ bool startJackServer(ChildProcess& server, std::string& error) {
         error = "jackd or jack_lsp is not installed";
         return false;
     }
+    if (!takeServerTurn(error)) {
+        return false;
+    }
     std::string name = serverName();
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
@@ -178,7 +206,7 @@ bool startInstrument(const char* path, const char* clientName, ChildProcess& ins
         if (got <= 0) {
             close(output);
             stopChild(instrument);
-            error = "the instrument did not get ready";
+            error = "the instrument did not get ready: " + said;
             return false;
         }
         said.append(chunk, static_cast<size_t>(got));
@@ -219,5 +247,9 @@ void stopJackServer(ChildProcess& server) {
             }
         }
         closedir(directory);
+    }
+    if (serverTurn >= 0) {
+        close(serverTurn);  // releases the lock
+        serverTurn = -1;
     }
 }

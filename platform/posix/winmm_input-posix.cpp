@@ -34,8 +34,11 @@ bool badHeader(const MIDIHDR* header, UINT size) {
     return header == nullptr || size < kMinHeaderSize;
 }
 
+// This layer keeps the flag under the device's lock, so it answers at once for the usual
+// header that is not queued; the scan only confirms a header marked as queued.
 bool isQueued(const MidiInDevice& device, const MIDIHDR* header) {
-    return std::find(device.buffers.begin(), device.buffers.end(), header) != device.buffers.end();
+    return (header->dwFlags & MHDR_INQUEUE) &&
+           std::find(device.buffers.begin(), device.buffers.end(), header) != device.buffers.end();
 }
 
 }  // namespace
