@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-// The most bytes a message can have: one per positional argument the parser accepts.
-constexpr int32_t kMaxMessageBytes = 1000;
+#include "driver/program_options.h"
 
 struct ByteTokenCheck {
     bool valid = false;

@@ -8,6 +8,7 @@
 #include "driver/answer_wait.h"
 #include "driver/byte_tokens.h"
 #include "driver/hex_text.h"
+#include "driver/program_options.h"
 #include "driver/usage.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
@@ -23,21 +24,6 @@ constexpr int kEscKey = 27;
 void writeLine(FILE* stream, const std::string& line) {
     std::fputs(line.c_str(), stream);
     std::fflush(stream);
-}
-
-void declareOptions(OptionTable& table) {
-    for (const char* name : {"midiout", "midiin", "timeout"}) {
-        OptionSpec spec;
-        spec.assignName(name);
-        spec.type = OptionType::Number;
-        spec.required = false;
-        spec.needsValue = false;
-        spec.takesValue = true;
-        table.addOption(spec);
-    }
-    table.positionalName = "hexsysex";
-    table.minPositional = 0;
-    table.maxPositional = kMaxMessageBytes;
 }
 
 // Sends the message to outDevice; false (with the message written) when that fails.
@@ -111,7 +97,7 @@ void waitForEsc() {
 
 int runExchange(int argc, const char* const* argv) {
     OptionTable table;
-    declareOptions(table);
+    declareProgramOptions(table);
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
     if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {

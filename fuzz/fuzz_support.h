@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "driver/program_options.h"  // the tool's own option declarations
 
 // Aborts with the condition's text when an invariant does not hold.
 #define FUZZ_CHECK(condition)                                \
@@ -25,8 +26,3 @@ std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separ
 // gives the file a modification time of its own, so a reader that caches by size, inode and
 // time always sees the new contents. The file is removed at exit.
 const std::string& writeScratchSettings(const std::string& contents);
-
-// The program's own option table: midiout, midiin, timeout (Number, takesValue) and up to
-// 1000 positional arguments named hexsysex.
-struct OptionTable;
-void declareProgramOptions(OptionTable& table);

@@ -6,25 +6,11 @@
 
 #include "options/option_table.h"
 #include "options/parser_messages.h"
+#include "settings/settings_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The tool's own table: three numbers taking values, up to 1000 positional arguments.
-OptionTable programTable() {
-    OptionTable table;
-    for (const char* name : {"midiout", "midiin", "timeout"}) {
-        OptionSpec spec;
-        spec.assignName(name);
-        spec.type = OptionType::Number;
-        spec.takesValue = true;
-        table.addOption(spec);
-    }
-    table.positionalName = "hexsysex";
-    table.maxPositional = 1000;
-    return table;
-}
 
 OptionSpec makeSpec(const std::string& registration, OptionType type, bool takesValue) {
     OptionSpec spec;
@@ -54,29 +40,12 @@ Outcome parseTokens(OptionTable& table, std::vector<std::string> tokens,
     return {ok, error};
 }
 
-// A settings file in a directory of its own, removed afterwards.
-struct SettingsFile {
-    fs::path directory;
-    fs::path path;
-    explicit SettingsFile(const std::string& contents) {
-        directory = fs::temp_directory_path() /
-                    ("midiparley-parse-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::create_directories(directory);
-        path = directory / "midiparley.ini";
-        std::ofstream(path, std::ios::binary) << contents;
-    }
-    ~SettingsFile() {
-        std::error_code ignored;
-        fs::remove_all(directory, ignored);
-    }
-};
-
 }  // namespace
 
 TEST(ParseValueSyntax, EqualsSlashAndNextTokenForms) {
     for (const std::vector<std::string>& tokens :
          {std::vector<std::string>{"-midiout=3"}, {"/midiout=3"}, {"-midiout", "3"}}) {
-        OptionTable table = programTable();
+        OptionTable table = numberOptionTable();
         const Outcome outcome = parseTokens(table, tokens);
         EXPECT_TRUE(outcome.ok) << outcome.error;
         EXPECT_EQ(outcome.error, "");
@@ -99,7 +68,7 @@ TEST(ParseValueSyntax, RefusedValuesNameTheOptionWithADash) {
              Case{{"-midiout", "-5"}, "option needs a number value: -midiout"},
              Case{{"-midiout=1=2"}, "option needs a number value: -midiout"},
          }) {
-        OptionTable table = programTable();
+        OptionTable table = numberOptionTable();
         const Outcome outcome = parseTokens(table, c.tokens);
         EXPECT_FALSE(outcome.ok);
         EXPECT_EQ(outcome.error, c.error);
@@ -107,7 +76,7 @@ TEST(ParseValueSyntax, RefusedValuesNameTheOptionWithADash) {
 }
 
 TEST(ParseValueSyntax, ValueKeepsItsBlanksAndLaterValueWins) {
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     EXPECT_TRUE(parseTokens(table, {"-timeout=3  ", "-midiin=1", "-midiin=2"}).ok);
     EXPECT_EQ(table.getText("timeout", ""), "3  ");
     EXPECT_EQ(table.getInt("timeout", 5), 3);
@@ -117,7 +86,7 @@ TEST(ParseValueSyntax, ValueKeepsItsBlanksAndLaterValueWins) {
 TEST(ParseOptionRecognition, UnknownFormsAreInvalidOptionsAsTyped) {
     for (const char* token :
          {"-MIDIOUT=3", "-midioutx=3", "--midiout=3", "-", "/", "-midi=3", "-x", "/x", "-\xE4"}) {
-        OptionTable table = programTable();
+        OptionTable table = numberOptionTable();
         const Outcome outcome = parseTokens(table, {token});
         EXPECT_FALSE(outcome.ok) << token;
         EXPECT_EQ(outcome.error, std::string("invalid option: ") + token);
@@ -178,19 +147,19 @@ TEST(ParseOptionRecognition, UndeclaredOptionsWhenAccepted) {
 }
 
 TEST(ParsePositionals, FirstNonOptionEndsTheOptions) {
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     EXPECT_TRUE(parseTokens(table, {"F0", "-midiout=3", "F7"}).ok);
     EXPECT_EQ(table.positionals, (std::vector<std::string>{"F0", "-midiout=3", "F7"}));
     EXPECT_FALSE(table.specs[0].isSet);
     EXPECT_EQ(table.values.count("midiout"), 0u);
 
-    OptionTable empty = programTable();
+    OptionTable empty = numberOptionTable();
     EXPECT_TRUE(parseTokens(empty, {"", "-midiout=3"}).ok);
     EXPECT_EQ(empty.positionals, (std::vector<std::string>{"", "-midiout=3"}));
 }
 
 TEST(ParsePositionals, LimitsGiveTheirMessages) {
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     std::vector<std::string> tokens(1000, "01");
     tokens.push_back("F7");
     EXPECT_EQ(parseTokens(table, tokens).error, "invalid argument: F7");
@@ -206,7 +175,7 @@ TEST(ParsePositionals, LimitsGiveTheirMessages) {
 }
 
 TEST(ParsePositionals, ProgramPathAndOddArgumentVectors) {
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     std::string error;
     EXPECT_TRUE(table.parse("Settings", nullptr, "", 0, error));
     const char* onlyProgram[] = {"prog", nullptr};
@@ -219,8 +188,8 @@ TEST(ParsePositionals, ProgramPathAndOddArgumentVectors) {
 }
 
 TEST(ParseSettingsFile, CommandLineOverridesAndAppends) {
-    SettingsFile file("[Settings]\ntimeout=7\nmidiin=2\nhexsysex1=F0\nhexsysex2=7E\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\ntimeout=7\nmidiin=2\nhexsysex1=F0\nhexsysex2=7E\n");
+    OptionTable table = numberOptionTable();
     EXPECT_TRUE(parseTokens(table, {"-timeout=3", "01", "F7"}, file.path.string()).ok);
     EXPECT_EQ(table.getInt("timeout", 5), 3);
     EXPECT_EQ(table.getInt("midiin", 0), 2);
@@ -228,21 +197,21 @@ TEST(ParseSettingsFile, CommandLineOverridesAndAppends) {
 }
 
 TEST(ParseSettingsFile, FilePositionalsCountAgainstTheLimit) {
-    SettingsFile file("[Settings]\nhexsysex1=F0\nhexsysex2=7E\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\nhexsysex1=F0\nhexsysex2=7E\n");
+    OptionTable table = numberOptionTable();
     table.maxPositional = 3;
     EXPECT_EQ(parseTokens(table, {"01", "F7"}, file.path.string()).error, "invalid argument: F7");
 }
 
 TEST(ParseSettingsFile, RefusedFileValueIsReportedBeforeCommandLineErrors) {
-    SettingsFile file("[Settings]\ntimeout=abc\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\ntimeout=abc\n");
+    OptionTable table = numberOptionTable();
     EXPECT_EQ(parseTokens(table, {"-x"}, file.path.string()).error,
               "option needs a number value: -timeout");
 }
 
 TEST(ParseSettingsFile, RequiredOptionMaySatisfyFromTheFile) {
-    SettingsFile file("[Settings]\nport=4\n");
+    TemporarySettingsFile file("[Settings]\nport=4\n");
     OptionTable table;
     OptionSpec spec = makeSpec("port", OptionType::Number, true);
     spec.required = true;
@@ -255,7 +224,7 @@ TEST(ParseSettingsFile, RequiredOptionMaySatisfyFromTheFile) {
 }
 
 TEST(ParseSettingsFile, NoSettingsAndSettingsPathOptions) {
-    SettingsFile file("[Settings]\nport=4\n");
+    TemporarySettingsFile file("[Settings]\nport=4\n");
     OptionTable table;
     table.addOption(makeSpec("port", OptionType::Number, true));
     table.addOption(makeSpec("nofile", OptionType::Boolean, false));
@@ -274,7 +243,7 @@ TEST(ParseSettingsFile, NoSettingsAndSettingsPathOptions) {
     EXPECT_EQ(table.getText("nofile", ""), "1") << "the second pass records it again";
 
     // An option meant for the settings file that stands after a bad token has no effect.
-    SettingsFile refused("[Settings]\nport=abc\n");
+    TemporarySettingsFile refused("[Settings]\nport=abc\n");
     EXPECT_EQ(parseTokens(table, {"-file", refused.path.string(), "-bad"}, "").error,
               "option needs a number value: -port");
     EXPECT_EQ(parseTokens(table, {"-bad", "-file", refused.path.string()}, "").error,

@@ -6,48 +6,18 @@
 #include <fstream>
 
 #include "options/option_table.h"
+#include "settings/settings_test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A settings file in a directory of its own, removed afterwards.
-struct SettingsFile {
-    fs::path directory;
-    fs::path path;
-    explicit SettingsFile(const std::string& contents) {
-        directory = fs::temp_directory_path() /
-                    ("midiparley-settings-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::create_directories(directory);
-        path = directory / "midiparley.ini";
-        std::ofstream(path, std::ios::binary) << contents;
-    }
-    ~SettingsFile() {
-        std::error_code ignored;
-        fs::remove_all(directory, ignored);
-    }
-};
-
-OptionTable programTable() {
-    OptionTable table;
-    for (const char* name : {"midiout", "midiin", "timeout"}) {
-        OptionSpec spec;
-        spec.assignName(name);
-        spec.type = OptionType::Number;
-        spec.takesValue = true;
-        table.addOption(spec);
-    }
-    table.positionalName = "hexsysex";
-    table.maxPositional = 1000;
-    return table;
-}
 
 using Tokens = std::vector<std::string>;
 
 }  // namespace
 
 TEST(ReadSettings, MissingFileAppliesNothing) {
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     std::string error = "stale";
     EXPECT_TRUE(readSettings("Settings", table, "/nonexistent/dir/midiparley.ini", error));
     EXPECT_EQ(error, "");
@@ -58,8 +28,8 @@ TEST(ReadSettings, MissingFileAppliesNothing) {
 }
 
 TEST(ReadSettings, NamedOptionsAreStoredAndMarkedSet) {
-    SettingsFile file("[Other]\nmidiout=9\n[Settings]\nmidiout=1\nmidiin=2\ntimeout=10\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Other]\nmidiout=9\n[Settings]\nmidiout=1\nmidiin=2\ntimeout=10\n");
+    OptionTable table = numberOptionTable();
     std::string error;
     EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
     EXPECT_EQ(table.getInt("midiout", 0), 1);
@@ -71,8 +41,8 @@ TEST(ReadSettings, NamedOptionsAreStoredAndMarkedSet) {
 }
 
 TEST(ReadSettings, EmptyValueCountsAsAbsent) {
-    SettingsFile file("[Settings]\ntimeout=\nhexsysex1=\nhexsysex2=F0\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\ntimeout=\nhexsysex1=\nhexsysex2=F0\n");
+    OptionTable table = numberOptionTable();
     std::string error;
     EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
     EXPECT_EQ(table.values.count("timeout"), 0u);
@@ -81,8 +51,8 @@ TEST(ReadSettings, EmptyValueCountsAsAbsent) {
 }
 
 TEST(ReadSettings, RefusedValueStopsBeforeTheNumberedKeys) {
-    SettingsFile file("[Settings]\nmidiout=4\ntimeout=abc\nhexsysex1=F0\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\nmidiout=4\ntimeout=abc\nhexsysex1=F0\n");
+    OptionTable table = numberOptionTable();
     std::string error;
     EXPECT_FALSE(readSettings("Settings", table, file.path.string(), error));
     EXPECT_EQ(error, "option needs a number value: -timeout");
@@ -91,10 +61,10 @@ TEST(ReadSettings, RefusedValueStopsBeforeTheNumberedKeys) {
 }
 
 TEST(ReadSettings, NumberedKeysInNumericOrderWithGaps) {
-    SettingsFile file(
+    TemporarySettingsFile file(
         "[Settings]\nhexsysex2=F7\nhexsysex1=F0\nhexsysex5=7E\nhexsysex0=00\n"
         "hexsysex1000=01\nhexsysex1001=02\n");
-    OptionTable table = programTable();
+    OptionTable table = numberOptionTable();
     table.maxPositional = 1;  // the limits do not apply to the file
     std::string error;
     EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
@@ -102,8 +72,8 @@ TEST(ReadSettings, NumberedKeysInNumericOrderWithGaps) {
 }
 
 TEST(ReadSettings, FilePositionalsComeBeforeExistingOnesAreAppended) {
-    SettingsFile file("[Settings]\nhexsysex1=F0\nhexsysex2=7E\n");
-    OptionTable table = programTable();
+    TemporarySettingsFile file("[Settings]\nhexsysex1=F0\nhexsysex2=7E\n");
+    OptionTable table = numberOptionTable();
     table.positionals = {"x"};
     std::string error;
     EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
@@ -111,13 +81,13 @@ TEST(ReadSettings, FilePositionalsComeBeforeExistingOnesAreAppended) {
 }
 
 TEST(ReadSettingsValue, LongValuesAreCutTo1023Characters) {
-    SettingsFile file("[Settings]\nlong=" + std::string(1500, 'a') + "\n");
+    TemporarySettingsFile file("[Settings]\nlong=" + std::string(1500, 'a') + "\n");
     const std::string value = readSettingsValue("Settings", file.path.string(), "long");
     EXPECT_EQ(value, std::string(1023, 'a'));
 }
 
 TEST(ReadSettingsValue, AbsentOrEmptyGivesTheMarker) {
-    SettingsFile file("[Settings]\nempty=\nmarker=\x01\x02\x03\x04\nvalue=x\n");
+    TemporarySettingsFile file("[Settings]\nempty=\nmarker=\x01\x02\x03\x04\nvalue=x\n");
     const std::string path = file.path.string();
     EXPECT_EQ(notSetMarker(), std::string("\x01\x02\x03\x04", 4));
     EXPECT_EQ(readSettingsValue("Settings", path, "value"), "x");
@@ -131,7 +101,7 @@ TEST(ReadSettingsValue, AbsentOrEmptyGivesTheMarker) {
 }
 
 TEST(ReadSettingsValue, RelativePathIsTakenFromTheCurrentDirectory) {
-    SettingsFile file("[Settings]\nvalue=here\n");
+    TemporarySettingsFile file("[Settings]\nvalue=here\n");
     const fs::path previous = fs::current_path();
     fs::current_path(file.directory);
     const std::string value = readSettingsValue("Settings", "midiparley.ini", "value");

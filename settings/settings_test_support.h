@@ -1,0 +1,44 @@
+// Helpers for tests that read settings files: a file in a directory of its own, and a table
+// declared like the tool's own.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "options/option_table.h"
+
+// A settings file in a fresh directory, removed with the object.
+struct TemporarySettingsFile {
+    std::filesystem::path directory;
+    std::filesystem::path path;
+
+    explicit TemporarySettingsFile(const std::string& contents) {
+        directory = std::filesystem::temp_directory_path() /
+                    ("midiparley-test-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        std::filesystem::create_directories(directory);
+        path = directory / "midiparley.ini";
+        std::ofstream(path, std::ios::binary) << contents;
+    }
+    ~TemporarySettingsFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(directory, ignored);
+    }
+};
+
+// Three number options taking values and up to 1000 positional arguments under "hexsysex",
+// as the tool declares them.
+inline OptionTable numberOptionTable() {
+    OptionTable table;
+    for (const char* name : {"midiout", "midiin", "timeout"}) {
+        OptionSpec spec;
+        spec.assignName(name);
+        spec.type = OptionType::Number;
+        spec.takesValue = true;
+        table.addOption(spec);
+    }
+    table.positionalName = "hexsysex";
+    table.maxPositional = 1000;
+    return table;
+}
