@@ -52,6 +52,24 @@ const char* skipWhitespace(const char* text) {
     return text;
 }
 
+namespace {
+
+// Moves the cursor past leading white space to the start of a value; false, with the cursor
+// where it was, when there is no text or nothing but white space.
+bool skipToValue(const char*& cursor) {
+    if (cursor == nullptr) {
+        return false;
+    }
+    const char* const value = skipWhitespace(cursor);
+    if (*value == '\0') {
+        return false;
+    }
+    cursor = value;
+    return true;
+}
+
+}  // namespace
+
 bool parseExponent(const char*& cursor, int64_t& result) {
     if (cursor == nullptr || *cursor == '\0') {
         return false;
@@ -86,12 +104,7 @@ bool parseExponent(const char*& cursor, int64_t& result) {
 bool parseNumber(const char*& cursor, int32_t& result) {
     result = 0;
     const char* const start = cursor;
-    if (cursor == nullptr) {
-        return false;
-    }
-    cursor = skipWhitespace(cursor);
-    if (*cursor == '\0') {
-        cursor = start;
+    if (!skipToValue(cursor)) {
         return false;
     }
     bool digitRead = false;
@@ -119,12 +132,7 @@ bool parseNumber(const char*& cursor, int32_t& result) {
 bool parseBool(const char*& cursor, bool& result) {
     const char* const start = cursor;
     result = false;
-    if (cursor == nullptr) {
-        return false;
-    }
-    cursor = skipWhitespace(cursor);
-    if (*cursor == '\0') {
-        cursor = start;
+    if (!skipToValue(cursor)) {
         return false;
     }
     constexpr int kLongestToken = 19;
