@@ -29,19 +29,22 @@ DWORD timeoutMilliseconds(int32_t timeoutSeconds) {
 
 bool awaitAnswer(const MidiInRecorder& recorder, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
-    if (static_cast<DWORD>(GetTickCount() - start) >= timeoutMs) {
-        return false;
-    }
     int32_t scanned = 0;
-    for (;;) {
+    while (static_cast<DWORD>(GetTickCount() - start) < timeoutMs) {
         if (scanned < publishedEventCount(recorder)) {
             if (holdsEndOfSysEx(recorder.events[scanned])) {
                 return true;
             }
             ++scanned;
         }
-        if (static_cast<DWORD>(GetTickCount() - start) >= timeoutMs) {
-            return false;
+    }
+    // What arrived before the time-out is listed afterwards, so it is examined too: the
+    // warning must not claim that no answer came while the listing shows one.
+    const int32_t arrived = publishedEventCount(recorder);
+    for (; scanned < arrived; ++scanned) {
+        if (holdsEndOfSysEx(recorder.events[scanned])) {
+            return true;
         }
     }
+    return false;
 }

@@ -11,7 +11,8 @@ struct MidiInRecorder;
 DWORD timeoutMilliseconds(int32_t timeoutSeconds);
 
 // Examines the recorded events in order of arrival until one names a SysEx buffer holding F7
-// (true) or timeoutMs have passed since the call (false). Busy-polls without sleeping. The
-// elapsed time is an unsigned 32-bit difference of tick counts, so the tick counter's wrap
-// does not cut the wait short or stretch it.
+// (true) or timeoutMs have passed since the call; busy-polls without sleeping. Events that
+// arrived before the time-out are all examined, also with a time-out of 0. The elapsed time
+// is an unsigned 32-bit difference of tick counts, so the tick counter's wrap does not cut
+// the wait short or stretch it.
 bool awaitAnswer(const MidiInRecorder& recorder, DWORD timeoutMs);
