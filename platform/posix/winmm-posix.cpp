@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/posix/clock.h"
+#include "platform/posix/handle_registry.h"
 #include "platform/posix/midi_ports.h"
 #include "platform/posix/sysex_assembler.h"
 
@@ -24,23 +25,14 @@ struct MidiOutDevice {
     void* port = nullptr;
 };
 
-struct OutputRegistry {
-    std::mutex mutex;
-    std::map<uintptr_t, std::shared_ptr<MidiOutDevice>> devices;
-    uintptr_t nextId = 0x100;
-};
+using OutputRegistry = HandleRegistry<MidiOutDevice>;
 
-// Never destroyed: a device may still be closed from an exit handler after the statics.
 OutputRegistry& registry() {
-    static OutputRegistry* instance = new OutputRegistry;
-    return *instance;
+    return handleRegistry<MidiOutDevice>();
 }
 
 std::shared_ptr<MidiOutDevice> findDevice(HMIDIOUT handle) {
-    OutputRegistry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.devices.find(reinterpret_cast<uintptr_t>(handle));
-    return it == r.devices.end() ? nullptr : it->second;
+    return registry().find(handle);
 }
 
 bool badHeader(const MIDIHDR* header, UINT size) {

@@ -7,27 +7,19 @@
 #include <mutex>
 
 #include "platform/posix/clock.h"
+#include "platform/posix/handle_registry.h"
 #include "platform/posix/midi_in_device.h"
 
 namespace {
 
-struct InputRegistry {
-    std::mutex mutex;
-    std::map<uintptr_t, std::shared_ptr<MidiInDevice>> devices;
-    uintptr_t nextId = 0x100;
-};
+using InputRegistry = HandleRegistry<MidiInDevice>;
 
-// Never destroyed: the program may close its input from an exit handler, after the statics.
 InputRegistry& registry() {
-    static InputRegistry* instance = new InputRegistry;
-    return *instance;
+    return handleRegistry<MidiInDevice>();
 }
 
 std::shared_ptr<MidiInDevice> findDevice(HMIDIIN handle) {
-    InputRegistry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.devices.find(reinterpret_cast<uintptr_t>(handle));
-    return it == r.devices.end() ? nullptr : it->second;
+    return registry().find(handle);
 }
 
 bool badHeader(const MIDIHDR* header, UINT size) {
