@@ -1,18 +1,20 @@
 // GetPrivateProfileStringA on POSIX. Callers read one key per call, a thousand keys in a
 // row, so each file is parsed once and kept until it changes on disk.
 //
-// Knowing that it has not changed must be cheap: a stat costs microseconds on some
-// machines, a thousand times over. So the file and its directory are watched with inotify,
-// and while no change notice has arrived, a call makes one non-blocking read of the notice
-// queue and no stat. Any notice at all withdraws that trust from every cached file; the next
-// call per file stats it again (size, inode, modification time to the nanosecond) and
-// re-reads it only if that differs. Where notices cannot be had (no inotify, a file system
-// changed by other hosts, a relative path), every call stats.
-// Not seen: a directory above the file's own being renamed or replaced.
+// Knowing that it has not changed must be cheap: a path lookup costs over a microsecond on
+// some machines, a thousand times over. So the cache holds the loaded file open, and a call
+// makes one fstat of it: a change in place shows in its size or times, a replacement or
+// removal in its link count. A missing file is covered the same way by the nearest directory
+// on its path that exists, whose times change when an entry is added. Only when that fstat
+// differs is the path looked up again and, if the file differs too, read again.
+// Kernels with fine-grained timestamps on demand (Linux 6.13 on) give every change made after
+// such a check a time of its own; older ones may miss a rewrite of the same size within one
+// clock tick. Where a held file cannot tell (a file system changed by other hosts, a relative
+// path, a symbolic link at the end of the path), every call looks up the path.
+// Not seen: a directory above the file being renamed or replaced.
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -27,6 +29,9 @@
 
 namespace {
 
+// More distinct files than any program reads; past it the cache starts afresh.
+constexpr size_t kMaxCachedFiles = 64;
+
 struct CachedFile {
     bool exists = false;
     // What the file looked like when parsed; any difference means it must be read again.
@@ -35,20 +40,23 @@ struct CachedFile {
     off_t size = 0;
     timespec modified{};
     ProfileSections sections;
-    // Watched, and no change notice since the last stat: the cache is current.
-    bool trusted = false;
-    // Its file system cannot report changes: stat on every call.
-    bool statAlways = false;
+    // The loaded file, or the nearest existing directory when it is missing; -1 when every
+    // call must look up the path.
+    int held = -1;
+    struct stat heldState {};  // the held file as last seen
+    // Its file system cannot report changes through an open file: look up on every call.
+    bool lookUpAlways = false;
+    bool fileSystemKnown = false;
 };
 
 struct ProfileCache {
     std::mutex lock;
-    int notices = -2;  // the inotify descriptor; -2 before the first try, -1 when unavailable
     std::unordered_map<std::string, CachedFile> files;
 };
 
 ProfileCache* sharedCache = nullptr;
 
+// A child inherits the held files, which it may keep using: fstat only reads them.
 void lockBeforeFork() {
     sharedCache->lock.lock();
 }
@@ -56,36 +64,17 @@ void unlockAfterFork() {
     sharedCache->lock.unlock();
 }
 
-// A child shares the parent's notice queue; reading from it would take the parent's
-// notices. The child starts its own and checks every file again.
-void separateAfterFork() {
-    if (sharedCache->notices >= 0) {
-        close(sharedCache->notices);
-    }
-    sharedCache->notices = -2;
-    for (auto& entry : sharedCache->files) {
-        entry.second.trusted = false;
-    }
-    sharedCache->lock.unlock();
-}
-
 ProfileCache& profileCache() {
     // Never destroyed: other threads may read settings while the process exits.
     static ProfileCache* cache = [] {
         sharedCache = new ProfileCache;
-        pthread_atfork(lockBeforeFork, unlockAfterFork, separateAfterFork);
+        pthread_atfork(lockBeforeFork, unlockAfterFork, unlockAfterFork);
         return sharedCache;
     }();
     return *cache;
 }
 
-// Reading the file does not produce these; writing, replacing or removing it does.
-constexpr uint32_t kFileChanges =
-    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF | IN_MASK_ADD;
-constexpr uint32_t kDirectoryChanges =
-    kFileChanges | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-
-// File systems that other machines or user-space servers change behind inotify's back.
+// File systems that other machines or user-space servers change behind an open file.
 bool changesUnreported(long type) {
     switch (static_cast<unsigned long>(type)) {
         case 0x6969:      // NFS
@@ -110,89 +99,58 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Reads every pending notice; any notice makes every cached file be checked again.
-void takeNotices(ProfileCache& cache) {
-    if (cache.notices < 0) {
-        return;
-    }
-    alignas(inotify_event) char events[4096];
-    bool changed = false;
-    for (;;) {
-        ssize_t n = read(cache.notices, events, sizeof events);
-        if (n > 0) {
-            changed = true;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
-    if (changed) {
-        for (auto& entry : cache.files) {
-            entry.second.trusted = false;
-        }
-    }
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Asks for notices of changes to the file and its directory; true when they will come.
-// Done before the file is looked at, so a change made meanwhile still sends a notice.
-bool watch(ProfileCache& cache, const std::string& path, CachedFile& file) {
-    if (cache.notices == -2) {
-        cache.notices = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    }
-    // A relative path names another file after a change of directory: only a stat tells.
-    if (cache.notices < 0 || file.statAlways || path[0] != '/') {
-        return false;
-    }
-    // When the directory is missing too, the nearest one that exists reports its creation.
-    std::string directory = directoryOf(path);
-    while (inotify_add_watch(cache.notices, directory.c_str(), kDirectoryChanges) < 0) {
-        if ((errno != ENOENT && errno != ENOTDIR) || directory == "/" || directory == ".") {
-            return false;
-        }
-        directory = directoryOf(directory);
-    }
-    struct statfs system {};
-    if (statfs(directory.c_str(), &system) != 0 || changesUnreported(system.f_type)) {
-        file.statAlways = true;
-        return false;
-    }
-    // A missing file is covered by its directory's notices; a present one also through
-    // any symbolic link, whose target may live elsewhere.
-    return inotify_add_watch(cache.notices, path.c_str(), kFileChanges) >= 0 || errno == ENOENT;
+// Everything a change to the file or directory, or its replacement or removal, alters.
+bool sameState(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_nlink == b.st_nlink && sameTime(a.st_mtim, b.st_mtim) &&
+           sameTime(a.st_ctim, b.st_ctim);
 }
 
 bool sameFile(const CachedFile& file, const struct stat& info) {
     return file.exists && file.device == info.st_dev && file.inode == info.st_ino &&
-           file.size == info.st_size && file.modified.tv_sec == info.st_mtim.tv_sec &&
-           file.modified.tv_nsec == info.st_mtim.tv_nsec;
+           file.size == info.st_size && sameTime(file.modified, info.st_mtim);
 }
 
-// Reads and parses the file anew; a file that cannot be read counts as missing.
-void load(const std::string& path, CachedFile& file) {
+void release(CachedFile& file) {
+    if (file.held >= 0) {
+        close(file.held);
+        file.held = -1;
+    }
+}
+
+void forget(CachedFile& file) {
     file.exists = false;
     file.sections.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+}
+
+// True while the held file or directory is as it was at the last check.
+bool heldUnchanged(CachedFile& file) {
+    struct stat now {};
+    return file.held >= 0 && fstat(file.held, &now) == 0 && sameState(file.heldState, now);
+}
+
+// Reads and parses the open file unless it is the one already parsed. info is its state,
+// taken before reading, so that a change during the read shows at the next check.
+void loadFrom(int fd, const struct stat& info, CachedFile& file) {
+    if (sameFile(file, info)) {
         return;
     }
-    struct stat info {};
+    forget(file);
     std::string text;
-    bool ok = fstat(fd, &info) == 0;
     char chunk[4096];
-    while (ok) {
+    for (;;) {
         ssize_t n = read(fd, chunk, sizeof chunk);
         if (n > 0) {
             text.append(chunk, static_cast<size_t>(n));
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            ok = false;
+            return;  // a file that cannot be read counts as missing
         }
-    }
-    close(fd);
-    if (!ok) {
-        return;
     }
     file.exists = true;
     file.device = info.st_dev;
@@ -202,17 +160,73 @@ void load(const std::string& path, CachedFile& file) {
     file.sections = parseProfileText(text);
 }
 
-// Makes the cached contents match the file on disk.
-void refresh(ProfileCache& cache, const std::string& path, CachedFile& file) {
-    bool watched = watch(cache, path, file);
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        file.exists = false;
-        file.sections.clear();
-    } else if (!sameFile(file, info)) {
-        load(path, file);
+// Looks the path up and reads the file if it differs from the parsed one; keeps it open
+// when `hold` and it is a regular file reached without a final symbolic link. True when
+// nothing is there at all (rather than something that cannot be read).
+bool lookUp(const std::string& path, CachedFile& file, bool hold) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (hold ? O_NOFOLLOW : 0));
+    if (fd < 0 && hold && errno == ELOOP) {
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a link: read, not held
+        hold = false;
     }
-    file.trusted = watched;
+    const bool absent = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        forget(file);
+    } else {
+        loadFrom(fd, info, file);
+    }
+    if (fd >= 0 && hold && file.exists && S_ISREG(info.st_mode)) {
+        file.held = fd;
+        file.heldState = info;
+    } else if (fd >= 0) {
+        close(fd);
+    }
+    return absent;
+}
+
+// Holds the nearest directory on the path that exists, before the path is looked up, so
+// that an entry added meanwhile still changes what was held.
+void holdNearestDirectory(const std::string& path, CachedFile& file) {
+    std::string directory = directoryOf(path);
+    for (;;) {
+        int fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            if (fstat(fd, &file.heldState) == 0) {
+                file.held = fd;
+            } else {
+                close(fd);
+            }
+            return;
+        }
+        if ((errno != ENOENT && errno != ENOTDIR) || directory == "/" || directory == ".") {
+            return;
+        }
+        directory = directoryOf(directory);
+    }
+}
+
+// Makes the cached contents match the file on disk and holds what tells of the next change.
+void refresh(const std::string& path, CachedFile& file) {
+    release(file);
+    // A relative path names another file after a change of directory: only a lookup tells.
+    bool hold = !file.lookUpAlways && path[0] == '/';
+    if (hold && !file.fileSystemKnown) {
+        struct statfs system {};
+        if (statfs(directoryOf(path).c_str(), &system) == 0) {
+            file.fileSystemKnown = true;
+            file.lookUpAlways = changesUnreported(system.f_type);
+            hold = !file.lookUpAlways;
+        }
+    }
+    if (lookUp(path, file, hold) && hold) {
+        holdNearestDirectory(path, file);
+        // It may have appeared just before the directory was held.
+        lookUp(path, file, false);
+        if (file.exists) {
+            release(file);  // checked again by the next call
+        }
+    }
 }
 
 // Copies as much of text as fits with its terminator; the count of characters copied.
@@ -240,6 +254,20 @@ DWORD copyDefault(LPCSTR defaultValue, LPSTR returned, DWORD size) {
     return copyOut(defaultValue, length, returned, size);
 }
 
+CachedFile& cachedFile(ProfileCache& cache, const std::string& path) {
+    auto found = cache.files.find(path);
+    if (found != cache.files.end()) {
+        return found->second;
+    }
+    if (cache.files.size() >= kMaxCachedFiles) {
+        for (auto& entry : cache.files) {
+            release(entry.second);
+        }
+        cache.files.clear();
+    }
+    return cache.files[path];
+}
+
 }  // namespace
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned,
@@ -264,10 +292,9 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
 
     ProfileCache& cache = profileCache();
     std::lock_guard<std::mutex> guard(cache.lock);
-    takeNotices(cache);
-    CachedFile& file = cache.files[fileName];
-    if (!file.trusted) {
-        refresh(cache, fileName, file);
+    CachedFile& file = cachedFile(cache, fileName);
+    if (!heldUnchanged(file)) {
+        refresh(fileName, file);
     }
     if (!file.exists) {
         setLastError(ERROR_FILE_NOT_FOUND);

@@ -252,6 +252,46 @@ TEST_F(ProfileTest, FileCreatedAfterAReadIsSeen) {
     rmdir(subdir.c_str());
 }
 
+TEST_F(ProfileTest, RetargetedSymbolicLinkIsFollowed) {
+    write("one.ini", "[s]\nk=1\n");
+    write("two.ini", "[s]\nk=2\n");
+    std::string link = dir_ + "/link.ini";
+    files_.push_back(link);
+    ASSERT_EQ(symlink("one.ini", link.c_str()), 0);
+    EXPECT_EQ(read(link, "s", "k").text, "1");
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink("two.ini", link.c_str()), 0);
+    EXPECT_EQ(read(link, "s", "k").text, "2");
+}
+
+TEST_F(ProfileTest, ReplacementOfAHardLinkedFileIsSeen) {
+    // The old file keeps a name elsewhere, so it is not gone: its link count still drops.
+    std::string path = write("a.ini", "[s]\nk=1\n");
+    std::string keep = dir_ + "/kept.ini";
+    files_.push_back(keep);
+    ASSERT_EQ(link(path.c_str(), keep.c_str()), 0);
+    EXPECT_EQ(read(path, "s", "k").text, "1");
+    std::string other = write("b.ini", "[s]\nk=2\n");
+    ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+    EXPECT_EQ(read(path, "s", "k").text, "2");
+    EXPECT_EQ(read(keep, "s", "k").text, "1");
+}
+
+TEST_F(ProfileTest, ManyFilesInTurnEachGiveTheirOwnValues) {
+    // More files than the cache keeps, read twice over, with one changed in between.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 100; ++i) {
+        paths.push_back(write("f" + std::to_string(i) + ".ini", "[s]\nk=" + std::to_string(i)));
+    }
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 100; ++i) {
+            ASSERT_EQ(read(paths[i], "s", "k").text, std::to_string(i)) << round;
+        }
+    }
+    write("f7.ini", "[s]\nk=seven\n");
+    EXPECT_EQ(read(paths[7], "s", "k").text, "seven");
+}
+
 TEST_F(ProfileTest, RelativePathFollowsTheCurrentDirectory) {
     write("rel.ini", "[s]\nk=1\n");
     ASSERT_EQ(mkdir((dir_ + "/sub").c_str(), 0700), 0);
@@ -269,7 +309,7 @@ TEST_F(ProfileTest, RelativePathFollowsTheCurrentDirectory) {
     rmdir((dir_ + "/sub").c_str());
 }
 
-TEST_F(ProfileTest, ForkedChildLeavesTheParentsChangeNotices) {
+TEST_F(ProfileTest, ChangeByAForkedChildIsSeenByBoth) {
     std::string path = write("a.ini", "[s]\nk=1\n");
     ASSERT_EQ(read(path, "s", "k").text, "1");
     pid_t child = fork();
