@@ -20,6 +20,38 @@ constexpr int32_t kClocksPerQuarter = 24;
 // Constant-initialised, so it exists before any dynamic initialiser asks for it.
 MidiInRecorder processRecorder;
 
+// The receive buffers, one after the other in a single block: a block this large is mapped
+// fresh, so only the pages of buffers that receive data are ever touched.
+char* sysExBufferBlock = nullptr;
+
+// Clears a header that is not clear already. Headers beyond the buffers in use normally stay
+// as static initialisation left them, and reading those pages costs far less than writing.
+void clearUnusedHeader(MIDIHDR& header) {
+    if (header.lpData != nullptr || header.dwBufferLength != 0 || header.dwBytesRecorded != 0 ||
+        header.dwUser != 0 || header.dwFlags != 0 || header.lpNext != nullptr ||
+        header.reserved != 0) {
+        header.lpData = nullptr;
+        header.dwBufferLength = 0;
+        header.dwBytesRecorded = 0;
+        header.dwUser = 0;
+        header.dwFlags = 0;
+        header.lpNext = nullptr;
+        header.reserved = 0;
+    }
+}
+
+// The buffer of header `index` (below kSysExBuffersInUse); null if the block is missing.
+char* sysExBufferAt(int32_t index) {
+    if (sysExBufferBlock == nullptr) {
+        sysExBufferBlock =
+            new (std::nothrow) char[static_cast<size_t>(kSysExBuffersInUse) * kSysExBufferBytes];
+    }
+    if (sysExBufferBlock == nullptr) {
+        return nullptr;
+    }
+    return sysExBufferBlock + static_cast<size_t>(index) * kSysExBufferBytes;
+}
+
 void destroyProcessRecorder() {
     destroyRecorder(processRecorder);
 }
@@ -125,8 +157,10 @@ MidiInRecorder& initRecorder() {
     recorder.events = static_cast<RecordedEvent*>(GlobalLock(recorder.eventMemory));
 
     for (MIDIHDR& header : sysExBuffers) {
-        header.lpData = nullptr;
-        header.dwBufferLength = 0;
+        if (header.lpData != nullptr || header.dwBufferLength != 0) {
+            header.lpData = nullptr;
+            header.dwBufferLength = 0;
+        }
     }
     return recorder;
 }
@@ -166,25 +200,22 @@ int32_t openRecorder(MidiInRecorder& recorder) {
     sysExBufferCount = 0;
     for (int32_t i = 0; i < kSysExHeaderCount; ++i) {
         MIDIHDR& header = sysExBuffers[i];
-        if (i < kSysExBuffersInUse) {
-            if (header.lpData == nullptr) {
-                header.dwBufferLength = kSysExBufferBytes;
-                header.lpData = new (std::nothrow) char[kSysExBufferBytes];
-            }
-            ++sysExBufferCount;
-        } else {
-            header.lpData = nullptr;
-            header.dwBufferLength = 0;
+        if (i >= kSysExBuffersInUse) {
+            clearUnusedHeader(header);
+            continue;
         }
+        if (header.lpData == nullptr) {
+            header.dwBufferLength = kSysExBufferBytes;
+            header.lpData = sysExBufferAt(i);
+        }
+        ++sysExBufferCount;
         header.dwBytesRecorded = 0;
         header.dwUser = 0;
         header.dwFlags = 0;
         header.lpNext = nullptr;
         header.reserved = 0;
-        if (i < sysExBufferCount) {
-            midiInPrepareHeader(recorder.inHandle, &header, sizeof(MIDIHDR));
-            midiInAddBuffer(recorder.inHandle, &header, sizeof(MIDIHDR));
-        }
+        midiInPrepareHeader(recorder.inHandle, &header, sizeof(MIDIHDR));
+        midiInAddBuffer(recorder.inHandle, &header, sizeof(MIDIHDR));
     }
     midiInStart(recorder.inHandle);
     return 1;
@@ -223,10 +254,11 @@ void destroyRecorder(MidiInRecorder& recorder) {
     }
     for (MIDIHDR& header : sysExBuffers) {
         if (header.lpData != nullptr) {
-            delete[] header.lpData;
             header.lpData = nullptr;
         }
     }
+    delete[] sysExBufferBlock;
+    sysExBufferBlock = nullptr;
     if (recorder.thruHandle != nullptr) {
         HMIDIOUT old = recorder.thruHandle;
         recorder.thruHandle = nullptr;

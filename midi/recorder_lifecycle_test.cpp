@@ -1,5 +1,6 @@
 // Opening, reopening and failing to open the recorder; the callback's guards when called
 // directly; and the main thread reading events while the callback thread appends them.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -67,6 +68,12 @@ TEST_F(RecorderTest, ReopeningKeepsEventsAndRefillsTheSameBuffers) {
         ASSERT_EQ(sysExBuffers[i].lpData, buffers[i]) << "header " << i;
         ASSERT_EQ(sysExBuffers[i].dwBufferLength, i < kSysExBuffersInUse ? 1024u : 0u);
         ASSERT_EQ(sysExBuffers[i].lpData == nullptr, i >= kSysExBuffersInUse) << "header " << i;
+    }
+    // Every buffer has its 1024 bytes to itself.
+    std::vector<LPSTR> starts(buffers.begin(), buffers.begin() + kSysExBuffersInUse);
+    std::sort(starts.begin(), starts.end());
+    for (size_t i = 1; i < starts.size(); ++i) {
+        ASSERT_GE(starts[i] - starts[i - 1], 1024) << "buffers overlap";
     }
 }
 
