@@ -1,5 +1,8 @@
 #include "platform/posix/midi_in_device.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include "platform/posix/clock.h"
 
 namespace {
@@ -27,7 +30,19 @@ void returnBuffersNow(std::unique_lock<std::mutex>& lock, MidiInDevice& device) 
     deliver(lock, device, events, monotonicMilliseconds() - device.startTime);
 }
 
+// Windows runs MIDI input callbacks at high priority, and programs rely on it: one that spins
+// waiting for an answer would otherwise keep the processor that the woken delivery thread was
+// queued on for a whole time slice, milliseconds. So delivery runs at the lowest real-time
+// priority where the system allows it (CAP_SYS_NICE, or RLIMIT_RTPRIO of 1 or more as audio
+// users often have), below any audio server's threads; elsewhere at the normal priority.
+void raiseDeliveryPriority() {
+    sched_param priority{};
+    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+}
+
 void deliveryLoop(MidiInDevice* device) {
+    raiseDeliveryPriority();
     std::unique_lock<std::mutex> lock(device->mutex);
     device->threadId = std::this_thread::get_id();
     deliver(lock, *device, {{MIM_OPEN, 0}}, 0);
