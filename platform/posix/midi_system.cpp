@@ -1,13 +1,11 @@
 #include "platform/posix/midi_system.h"
 
 #include <alsa/asoundlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <string>
 #include <thread>
+
+#include "platform/posix/midi_system_module.h"
 
 namespace {
 
@@ -17,7 +15,7 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }  // namespace
 
 bool alsaSequencerOpens() {
-    if (access("/dev/snd/seq", R_OK | W_OK) != 0) {
+    if (!alsaSequencerDeviceExists()) {
         return false;
     }
     snd_lib_error_set_handler(quietAlsa);
@@ -27,22 +25,6 @@ bool alsaSequencerOpens() {
     }
     snd_seq_close(sequencer);
     return true;
-}
-
-bool jackServerSocketExists() {
-    if (std::getenv("JACK_PROMISCUOUS_SERVER") != nullptr) {
-        return true;  // socket names then follow another user's id: ask the server itself
-    }
-    const char* server = std::getenv("JACK_DEFAULT_SERVER");
-    std::string name = "jack_" + std::string(server && *server ? server : "default") + "_" +
-                       std::to_string(getuid()) + "_0";
-    for (const char* directory : {"/dev/shm/", "/tmp/"}) {
-        struct stat info {};
-        if (stat((directory + name).c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void waitJackCycles(jack_client_t* client, unsigned cycles) {

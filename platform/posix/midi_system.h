@@ -1,14 +1,12 @@
-// Cheap looks at the MIDI systems of the machine, made before RtMidi is asked for anything,
-// and JACK's clock. The libraries' own messages are silenced here: the program's streams
-// carry only the program's texts.
+// Inside the MIDI system module: opening the ALSA sequencer and a JACK client to look at the
+// system, and JACK's clock. The libraries' own messages are silenced here: the program's
+// streams carry only the program's texts.
 #pragma once
 
 #include <jack/jack.h>
 
 // Whether the ALSA sequencer can be opened.
 bool alsaSequencerOpens();
-// Whether a JACK server's socket is there; looking costs far less than opening a client.
-bool jackServerSocketExists();
 // A client without ports of the running server; never starts a server. Null without one.
 jack_client_t* openJackProbe(const char* name);
 // Waits until JACK has begun `cycles` more process cycles, so that a new connection is in

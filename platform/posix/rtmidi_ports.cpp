@@ -1,7 +1,7 @@
-// The real MIDI system through RtMidi: the ALSA sequencer where it can be opened, else a
-// running JACK server, else no ports at all. The checks before RtMidi is touched are cheap, so
-// that a machine without MIDI pays almost nothing. The libraries' own messages are silenced:
-// the program's streams carry only the program's texts.
+// The MIDI system module: the real MIDI system through RtMidi, the ALSA sequencer where it can
+// be opened, else a running JACK server, else no ports at all. The checks before RtMidi is
+// touched are cheap, as the system may come and go while the program runs. The libraries' own
+// messages are silenced: the program's streams carry only the program's texts.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "RtMidi.h"
-#include "platform/posix/midi_ports.h"
 #include "platform/posix/midi_system.h"
+#include "platform/posix/midi_system_module.h"
 
 namespace {
 
 const char kClientName[] = "midiparley";
+// The program's side of every open input.
+MidiBytesArrived arrivedAtDevice = nullptr;
 // RtMidi's JACK output drops messages that do not fit its 16 KiB ring buffer without a word.
 constexpr DWORD kJackLongMessageLimit = 16380;
 
@@ -37,7 +39,7 @@ bool ownPort(const std::string& name) {
 
 struct RealInput {
     std::unique_ptr<RtMidiIn> midi;
-    std::shared_ptr<MidiInDevice> device;
+    void* device = nullptr;
     std::atomic<bool> failed{false};
 };
 
@@ -50,7 +52,7 @@ struct RealOutput {
 void onInput(double, std::vector<unsigned char>* message, void* record) {
     RealInput* input = static_cast<RealInput*>(record);
     if (message != nullptr && !message->empty()) {
-        midiInputArrived(*input->device, message->data(), message->size());
+        arrivedAtDevice(input->device, message->data(), message->size());
     }
 }
 
@@ -65,32 +67,34 @@ int findPortByName(Midi& midi, const std::string& name) {
     return -1;
 }
 
-class RtMidiPorts : public MidiPortBackend {
+class RtMidiPorts;
+RtMidiPorts& systemPorts();
+
+class RtMidiPorts {
   public:
-    unsigned inputCount() override {
+    unsigned inputCount() {
         std::lock_guard<std::mutex> lock(mutex_);
         inputs_ = listPorts(true);
         return static_cast<unsigned>(inputs_.size());
     }
 
-    unsigned outputCount() override {
+    unsigned outputCount() {
         std::lock_guard<std::mutex> lock(mutex_);
         outputs_ = listPorts(false);
         return static_cast<unsigned>(outputs_.size());
     }
 
-    std::string inputName(unsigned index) override {
+    std::string inputName(unsigned index) {
         std::lock_guard<std::mutex> lock(mutex_);
         return index < inputs_.size() ? inputs_[index] : std::string();
     }
 
-    std::string outputName(unsigned index) override {
+    std::string outputName(unsigned index) {
         std::lock_guard<std::mutex> lock(mutex_);
         return index < outputs_.size() ? outputs_[index] : std::string();
     }
 
-    MMRESULT openInput(unsigned index, const std::shared_ptr<MidiInDevice>& device,
-                       void** port) override {
+    MMRESULT openInput(unsigned index, void* device, void** port) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!findSystem() || index >= inputs_.size()) {
             return MMSYSERR_BADDEVICEID;
@@ -117,13 +121,13 @@ class RtMidiPorts : public MidiPortBackend {
         return MMSYSERR_NOERROR;
     }
 
-    void closeInput(void* port) override {
+    void closeInput(void* port) {
         std::unique_ptr<RealInput> input(static_cast<RealInput*>(port));
         input->midi->closePort();
         input->midi.reset();  // closes the client: its process thread has stopped after this
     }
 
-    MMRESULT openOutput(unsigned index, void** port) override {
+    MMRESULT openOutput(unsigned index, void** port) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!findSystem() || index >= outputs_.size()) {
             return MMSYSERR_BADDEVICEID;
@@ -152,7 +156,7 @@ class RtMidiPorts : public MidiPortBackend {
         return MMSYSERR_NOERROR;
     }
 
-    void closeOutput(void* port) override {
+    void closeOutput(void* port) {
         std::unique_ptr<RealOutput> output(static_cast<RealOutput*>(port));
         output->midi->closePort();
         // RtMidi frees its ring buffer before closing its JACK client; a process callback
@@ -163,18 +167,15 @@ class RtMidiPorts : public MidiPortBackend {
         output->midi.reset();
     }
 
-    MMRESULT sendShort(void* port, const BYTE* bytes, size_t count) override {
+    MMRESULT sendShort(void* port, const BYTE* bytes, size_t count) {
         RealOutput* output = static_cast<RealOutput*>(port);
         output->failed = false;
         output->midi->sendMessage(bytes, count);
         return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
     }
 
-    MMRESULT prepareLong(void*) override { return MMSYSERR_NOERROR; }
-
-    MMRESULT sendLong(void* port, MIDIHDR* header, bool* held) override {
+    MMRESULT sendLong(void* port, const MIDIHDR* header) {
         RealOutput* output = static_cast<RealOutput*>(port);
-        *held = false;
         if (output->api == RtMidi::UNIX_JACK && header->dwBufferLength >= kJackLongMessageLimit) {
             return MMSYSERR_INVALPARAM;
         }
@@ -189,14 +190,12 @@ class RtMidiPorts : public MidiPortBackend {
         return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
     }
 
-    bool stillPlaying(void*, const MIDIHDR*) override { return false; }
-
   private:
     static void onJackShutdown(void* ports) { static_cast<RtMidiPorts*>(ports)->jack_gone_ = true; }
 
     // A client left open at exit would leave its files behind in the JACK server's directory.
     static void closeAtExit() {
-        RtMidiPorts& ports = static_cast<RtMidiPorts&>(realMidiPorts());
+        RtMidiPorts& ports = systemPorts();
         std::lock_guard<std::mutex> lock(ports.mutex_);
         if (ports.jack_ != nullptr) {
             jack_client_close(ports.jack_);
@@ -299,17 +298,46 @@ class RtMidiPorts : public MidiPortBackend {
     std::vector<std::string> outputs_;
 };
 
-}  // namespace
-
-#if defined(__SANITIZE_THREAD__)
-// RtMidi hands bytes to its JACK thread through libjack's lock-free ring buffer, whose memory
-// barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:jack_ringbuffer_\n";
-}
-#endif
-
-MidiPortBackend& realMidiPorts() {
+RtMidiPorts& systemPorts() {
+    // Never destroyed: the program may still use its ports while the process exits.
     static RtMidiPorts* ports = new RtMidiPorts;
     return *ports;
+}
+
+void copyName(const std::string& text, char* name, size_t size) {
+    if (name == nullptr || size == 0) {
+        return;
+    }
+    const size_t length = std::min(text.size(), size - 1);
+    text.copy(name, length);
+    name[length] = '\0';
+}
+
+const MidiSystemPorts kSystemPorts = {
+    [] { return systemPorts().inputCount(); },
+    [] { return systemPorts().outputCount(); },
+    [](unsigned index, char* name, size_t size) {
+        copyName(systemPorts().inputName(index), name, size);
+    },
+    [](unsigned index, char* name, size_t size) {
+        copyName(systemPorts().outputName(index), name, size);
+    },
+    [](unsigned index, void* device, void** port) {
+        return systemPorts().openInput(index, device, port);
+    },
+    [](void* port) { systemPorts().closeInput(port); },
+    [](unsigned index, void** port) { return systemPorts().openOutput(index, port); },
+    [](void* port) { systemPorts().closeOutput(port); },
+    [](void* port, const BYTE* bytes, size_t count) {
+        return systemPorts().sendShort(port, bytes, count);
+    },
+    [](void* port, const MIDIHDR* header) { return systemPorts().sendLong(port, header); },
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const MidiSystemPorts* midiSystemPorts(
+    MidiBytesArrived arrived) {
+    arrivedAtDevice = arrived;
+    return &kSystemPorts;
 }

@@ -1,0 +1,47 @@
+// The boundary between the program and the module that reaches the machine's MIDI system
+// (RtMidi over the ALSA sequencer or JACK). The module is loaded only once a cheap look has
+// found such a system: loading RtMidi, JACK, ALSA and the shared C++ runtime they need takes
+// longer than a whole exchange with the built-in instrument. The program may carry a C++
+// runtime of its own, so only plain C types cross.
+#pragma once
+
+#include <stddef.h>
+
+#include "platform/posix/winmm.h"
+
+extern "C" {
+
+// Hands bytes that arrived on an open input to the program's device, from any thread.
+typedef void (*MidiBytesArrived)(void* device, const BYTE* bytes, size_t count);
+
+// The system's ports, numbered from 0; the same calls as the program's port backends make.
+struct MidiSystemPorts {
+    unsigned (*inputCount)(void);
+    unsigned (*outputCount)(void);
+    // Copies as much of the port's name as fits with its terminator ("" for an unknown port).
+    void (*inputName)(unsigned index, char* name, size_t size);
+    void (*outputName)(unsigned index, char* name, size_t size);
+    // Bytes of the opened port go to `arrived` with `device` until closeInput returns.
+    MMRESULT (*openInput)(unsigned index, void* device, void** port);
+    void (*closeInput)(void* port);
+    MMRESULT (*openOutput)(unsigned index, void** port);
+    void (*closeOutput)(void* port);
+    MMRESULT (*sendShort)(void* port, const BYTE* bytes, size_t count);
+    // Sends the header's buffer; done on return.
+    MMRESULT (*sendLong)(void* port, const MIDIHDR* header);
+};
+
+// The module's one entry point, found by this name.
+#define MIDI_SYSTEM_PORTS_ENTRY "midiSystemPorts"
+typedef const MidiSystemPorts* (*MidiSystemPortsEntry)(MidiBytesArrived arrived);
+
+}  // extern "C"
+
+// The module's file name, looked for beside the program and then where it was built.
+#define MIDI_SYSTEM_MODULE_NAME "midiparley-midi.so"
+
+// Cheap looks at the machine, made before the module is loaded and again by the module before
+// it asks a library: whether the ALSA sequencer's device is there to open, and whether a JACK
+// server's socket is there.
+bool alsaSequencerDeviceExists();
+bool jackServerSocketExists();
