@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "options/option_table.h"
@@ -15,9 +16,14 @@ struct TemporarySettingsFile {
     std::filesystem::path path;
 
     explicit TemporarySettingsFile(const std::string& contents) {
-        directory = std::filesystem::temp_directory_path() /
-                    ("midiparley-test-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        std::filesystem::create_directories(directory);
+        // A random name, created only if new: test processes run side by side, and with
+        // address randomisation off (as under the thread sanitizer) anything derived from an
+        // address is the same in each.
+        std::random_device random;
+        do {
+            directory = std::filesystem::temp_directory_path() /
+                        ("midiparley-test-" + std::to_string(random()) + std::to_string(random()));
+        } while (!std::filesystem::create_directory(directory));
         path = directory / "midiparley.ini";
         std::ofstream(path, std::ios::binary) << contents;
     }
