@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "platform/posix/clock.h"
+#include "platform/posix/executable_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/windows_api.h"
 
@@ -25,23 +26,6 @@ char ownModuleTag;
 
 HMODULE ownModule() {
     return reinterpret_cast<HMODULE>(&ownModuleTag);
-}
-
-// The executable's path as the kernel reports it; empty when it cannot be read.
-std::string executablePath() {
-    std::string path(256, '\0');
-    for (;;) {
-        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
-        if (n < 0) {
-            return std::string();
-        }
-        // readlink cuts silently; only a result shorter than the buffer is known whole.
-        if (static_cast<size_t>(n) < path.size()) {
-            path.resize(static_cast<size_t>(n));
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 // Blocks handed out by GlobalAlloc, so that a foreign or stale handle is refused instead of
@@ -63,6 +47,22 @@ bool isLiveBlock(HGLOBAL memory) {
 }
 
 }  // namespace
+
+std::string executablePath() {
+    std::string path(256, '\0');
+    for (;;) {
+        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
+        if (n < 0) {
+            return std::string();
+        }
+        // readlink cuts silently; only a result shorter than the buffer is known whole.
+        if (static_cast<size_t>(n) < path.size()) {
+            path.resize(static_cast<size_t>(n));
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
 
 void setLastError(DWORD error) {
     lastError = error;

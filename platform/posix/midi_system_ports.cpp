@@ -2,7 +2,6 @@
 // sequencer or a JACK server, then whatever the MIDI system module reports. The module is
 // loaded at the first such find and kept for the rest of the process.
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/posix/executable_path.h"
 #include "platform/posix/midi_ports.h"
 #include "platform/posix/midi_system_module.h"
 
@@ -24,12 +24,7 @@ void bytesArrived(void* device, const BYTE* bytes, size_t count) {
 }
 
 std::string programDirectory() {
-    std::string path(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
-    if (n <= 0 || static_cast<size_t>(n) >= path.size()) {
-        return std::string();
-    }
-    path.resize(static_cast<size_t>(n));
+    const std::string path = executablePath();
     return path.substr(0, path.rfind('/') + 1);
 }
 
@@ -80,7 +75,7 @@ class LoadedMidiSystem : public MidiPortBackend {
     }
 
     std::string inputName(unsigned index) override {
-        char name[256] = "";
+        char name[512] = "";  // JACK port names reach 320 bytes
         if (const MidiSystemPorts* ports = system()) {
             ports->inputName(index, name, sizeof name);
         }
@@ -88,7 +83,7 @@ class LoadedMidiSystem : public MidiPortBackend {
     }
 
     std::string outputName(unsigned index) override {
-        char name[256] = "";
+        char name[512] = "";  // JACK port names reach 320 bytes
         if (const MidiSystemPorts* ports = system()) {
             ports->outputName(index, name, sizeof name);
         }
