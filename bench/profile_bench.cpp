@@ -1,5 +1,6 @@
 // The settings reading pattern: three option keys and a thousand numbered keys, one profile
-// read each, on a small settings file and on a file that does not exist.
+// read each, on a small settings file, on one reached through a symbolic link and on a file
+// that does not exist.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -51,15 +52,34 @@ struct ScratchDirectory {
     }
 };
 
-void BM_SettingsFile(benchmark::State& state) {
-    ScratchDirectory dir;
-    std::string path = dir.path + "/midiparley.ini";
+void writeSettings(const std::string& path) {
     std::ofstream(path) << "[Settings]\nmidiout=1\nmidiin=2\ntimeout=10\n"
                            "hexsysex1=F0\nhexsysex2=7E\nhexsysex3=7F\nhexsysex4=06\n"
                            "hexsysex5=01\nhexsysex6=F7\n";
+}
+
+void BM_SettingsFile(benchmark::State& state) {
+    ScratchDirectory dir;
+    std::string path = dir.path + "/midiparley.ini";
+    writeSettings(path);
     readAllKeys(state, path);
 }
 BENCHMARK(BM_SettingsFile)->Unit(benchmark::kMicrosecond);
+
+// The settings file kept elsewhere and linked beside the program, as dotfile managers do.
+void BM_LinkedSettingsFile(benchmark::State& state) {
+    ScratchDirectory dir;
+    const std::string target = dir.path + "/kept.ini";
+    const std::string link = dir.path + "/midiparley.ini";
+    writeSettings(target);
+    if (symlink("kept.ini", link.c_str()) != 0) {
+        state.SkipWithError("symlink failed");
+        return;
+    }
+    readAllKeys(state, link);
+    unlink(target.c_str());
+}
+BENCHMARK(BM_LinkedSettingsFile)->Unit(benchmark::kMicrosecond);
 
 // The usual case when there is no settings file: its directory exists.
 void BM_MissingFile(benchmark::State& state) {
@@ -68,7 +88,7 @@ void BM_MissingFile(benchmark::State& state) {
 }
 BENCHMARK(BM_MissingFile)->Unit(benchmark::kMicrosecond);
 
-// The directory is missing as well; the nearest existing one is watched instead.
+// The directory is missing as well; the nearest existing one is held instead.
 void BM_MissingDirectory(benchmark::State& state) {
     readAllKeys(state, "/tmp/profile_bench-no-such-dir/midiparley.ini");
 }

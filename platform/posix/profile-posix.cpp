@@ -5,13 +5,15 @@
 // some machines, a thousand times over. So the cache holds the loaded file open, and a call
 // makes one fstat of it: a change in place shows in its size or times, a replacement or
 // removal in its link count. A missing file is covered the same way by the nearest directory
-// on its path that exists, whose times change when an entry is added. Only when that fstat
-// differs is the path looked up again and, if the file differs too, read again.
+// on its path that exists, whose times change when an entry is added; a file reached through
+// a symbolic link by its target and by the link's directory, as a link is changed by
+// replacing it. Only when such an fstat differs is the path looked up again and, if the file
+// differs too, read again.
 // Kernels with fine-grained timestamps on demand (Linux 6.13 on) give every change made after
 // such a check a time of its own; older ones may miss a rewrite of the same size within one
-// clock tick. Where a held file cannot tell (a file system changed by other hosts, a relative
-// path, a symbolic link at the end of the path), every call looks up the path.
-// Not seen: a directory above the file being renamed or replaced.
+// clock tick. Where held files cannot tell (a file system changed by other hosts, a relative
+// path), every call looks up the path.
+// Not seen: a directory above the file's own, or a link on the way to it, being changed.
 #include <errno.h>
 #include <fcntl.h>
 #include <pthread.h>
@@ -32,6 +34,12 @@ namespace {
 // More distinct files than any program reads; past it the cache starts afresh.
 constexpr size_t kMaxCachedFiles = 64;
 
+// An open file or directory and what fstat told of it at the last check.
+struct HeldFile {
+    int fd = -1;
+    struct stat state {};
+};
+
 struct CachedFile {
     bool exists = false;
     // What the file looked like when parsed; any difference means it must be read again.
@@ -40,10 +48,9 @@ struct CachedFile {
     off_t size = 0;
     timespec modified{};
     ProfileSections sections;
-    // The loaded file, or the nearest existing directory when it is missing; -1 when every
-    // call must look up the path.
-    int held = -1;
-    struct stat heldState {};  // the held file as last seen
+    // The loaded file, and the directory that holds the name (only needed for a link); or,
+    // when it is missing, the nearest existing directory. None: every call looks the path up.
+    HeldFile held[2];
     // Its file system cannot report changes through an open file: look up on every call.
     bool lookUpAlways = false;
     bool fileSystemKnown = false;
@@ -115,10 +122,16 @@ bool sameFile(const CachedFile& file, const struct stat& info) {
            file.size == info.st_size && sameTime(file.modified, info.st_mtim);
 }
 
+void release(HeldFile& held) {
+    if (held.fd >= 0) {
+        close(held.fd);
+        held.fd = -1;
+    }
+}
+
 void release(CachedFile& file) {
-    if (file.held >= 0) {
-        close(file.held);
-        file.held = -1;
+    for (HeldFile& held : file.held) {
+        release(held);
     }
 }
 
@@ -127,10 +140,19 @@ void forget(CachedFile& file) {
     file.sections.clear();
 }
 
-// True while the held file or directory is as it was at the last check.
-bool heldUnchanged(CachedFile& file) {
-    struct stat now {};
-    return file.held >= 0 && fstat(file.held, &now) == 0 && sameState(file.heldState, now);
+// True while something is held and all of it is as it was at the last check.
+bool heldUnchanged(const CachedFile& file) {
+    bool any = false;
+    for (const HeldFile& held : file.held) {
+        struct stat now {};
+        if (held.fd >= 0) {
+            if (fstat(held.fd, &now) != 0 || !sameState(held.state, now)) {
+                return false;
+            }
+            any = true;
+        }
+    }
+    return any;
 }
 
 // Reads and parses the open file unless it is the one already parsed. info is its state,
@@ -160,40 +182,47 @@ void loadFrom(int fd, const struct stat& info, CachedFile& file) {
     file.sections = parseProfileText(text);
 }
 
-// Looks the path up and reads the file if it differs from the parsed one; keeps it open
-// when `hold` and it is a regular file reached without a final symbolic link. True when
-// nothing is there at all (rather than something that cannot be read).
-bool lookUp(const std::string& path, CachedFile& file, bool hold) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (hold ? O_NOFOLLOW : 0));
-    if (fd < 0 && hold && errno == ELOOP) {
-        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a link: read, not held
-        hold = false;
+// How the path turned out when it was looked up.
+enum class Found { Absent, Held, HeldThroughLink, NotHeld };
+
+// Looks the path up and reads the file if it differs from the parsed one; holds it when
+// `hold` and it is a regular file.
+Found lookUp(const std::string& path, CachedFile& file, bool hold, HeldFile& into) {
+    bool throughLink = false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0 && errno == ELOOP) {
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        throughLink = true;
     }
-    const bool absent = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+    if (fd < 0) {
+        // A link to nothing is not covered by its directory: its target may appear elsewhere.
+        const bool absent = !throughLink && (errno == ENOENT || errno == ENOTDIR);
+        forget(file);
+        return absent ? Found::Absent : Found::NotHeld;
+    }
     struct stat info {};
-    if (fd < 0 || fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         forget(file);
     } else {
         loadFrom(fd, info, file);
     }
-    if (fd >= 0 && hold && file.exists && S_ISREG(info.st_mode)) {
-        file.held = fd;
-        file.heldState = info;
-    } else if (fd >= 0) {
-        close(fd);
+    if (hold && file.exists && S_ISREG(info.st_mode)) {
+        into.fd = fd;
+        into.state = info;
+        return throughLink ? Found::HeldThroughLink : Found::Held;
     }
-    return absent;
+    close(fd);
+    return Found::NotHeld;
 }
 
-// Holds the nearest directory on the path that exists, before the path is looked up, so
-// that an entry added meanwhile still changes what was held.
-void holdNearestDirectory(const std::string& path, CachedFile& file) {
+// Holds the nearest directory on the path that exists.
+void holdNearestDirectory(const std::string& path, HeldFile& into) {
     std::string directory = directoryOf(path);
     for (;;) {
         int fd = open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (fd >= 0) {
-            if (fstat(fd, &file.heldState) == 0) {
-                file.held = fd;
+            if (fstat(fd, &into.state) == 0) {
+                into.fd = fd;
             } else {
                 close(fd);
             }
@@ -219,13 +248,21 @@ void refresh(const std::string& path, CachedFile& file) {
             hold = !file.lookUpAlways;
         }
     }
-    if (lookUp(path, file, hold) && hold) {
-        holdNearestDirectory(path, file);
-        // It may have appeared just before the directory was held.
-        lookUp(path, file, false);
-        if (file.exists) {
-            release(file);  // checked again by the next call
-        }
+    // The directory is held before the lookup, so that a name added or replaced meanwhile
+    // still changes what was held.
+    if (hold) {
+        holdNearestDirectory(path, file.held[1]);
+    }
+    switch (lookUp(path, file, hold, file.held[0])) {
+        case Found::Held:
+            release(file.held[1]);  // the file itself tells of every change to it
+            break;
+        case Found::NotHeld:
+            release(file);
+            break;
+        case Found::Absent:
+        case Found::HeldThroughLink:
+            break;
     }
 }
 

@@ -262,6 +262,21 @@ TEST_F(ProfileTest, RetargetedSymbolicLinkIsFollowed) {
     ASSERT_EQ(unlink(link.c_str()), 0);
     ASSERT_EQ(symlink("two.ini", link.c_str()), 0);
     EXPECT_EQ(read(link, "s", "k").text, "2");
+    // The target changed in place, and replaced.
+    write("two.ini", "[s]\nk=22\n");
+    EXPECT_EQ(read(link, "s", "k").text, "22");
+    std::string other = write("other.ini", "[s]\nk=3\n");
+    ASSERT_EQ(rename(other.c_str(), (dir_ + "/two.ini").c_str()), 0);
+    EXPECT_EQ(read(link, "s", "k").text, "3");
+    // A link to nothing, whose target appears later in another directory.
+    ASSERT_EQ(mkdir((dir_ + "/elsewhere").c_str(), 0700), 0);
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink("elsewhere/late.ini", link.c_str()), 0);
+    EXPECT_EQ(read(link, "s", "k").text, "<default>");
+    write("elsewhere/late.ini", "[s]\nk=4\n");
+    EXPECT_EQ(read(link, "s", "k").text, "4");
+    unlink((dir_ + "/elsewhere/late.ini").c_str());
+    rmdir((dir_ + "/elsewhere").c_str());
 }
 
 TEST_F(ProfileTest, ReplacementOfAHardLinkedFileIsSeen) {
