@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "driver/answer_wait.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
+#include "platform/posix/midi_test_input.h"
 #include "platform/posix/virtual_instrument_control.h"
 #include "platform/windows_api.h"
 
@@ -27,17 +27,7 @@ using Clock = std::chrono::steady_clock;
 const std::vector<BYTE> kIdentityAnswer = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
                                            0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
-// The virtual instrument's input device number: it follows the real ports.
-int virtualInputDevice() {
-    for (UINT id = 0; id < midiInGetNumDevs(); ++id) {
-        MIDIINCAPSA caps{};
-        if (midiInGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR &&
-            std::strcmp(caps.szPname, "midiparley virtual instrument") == 0) {
-            return static_cast<int>(id);
-        }
-    }
-    return -1;
-}
+const char kVirtualInstrument[] = "midiparley virtual instrument";
 
 // The instrument: asleep until a request comes, as a device thread waiting for its port.
 // It lets a moment pass, so that the driver is spinning, then notes the time and answers.
@@ -92,38 +82,46 @@ void reportLatencies(benchmark::State& state, std::vector<double> latencies, int
     state.counters["missed"] = static_cast<double>(missed);
 }
 
-// Opens the tool's recorder afresh on the virtual input, as the tool does before sending.
+// Opens the tool's recorder afresh, as the tool does before sending.
 bool reopenRecorder(MidiInRecorder& recorder) {
     closeRecorder(recorder);
     recorder.eventCount.store(0);
     return openRecorder(recorder) == 1;
 }
 
-MidiInRecorder& toolRecorder(int device) {
+// The tool's recorder, set up as the tool sets it, on the virtual input; null (with the
+// benchmark skipped) when there is none.
+MidiInRecorder* toolRecorderOnVirtualInput(benchmark::State& state) {
+    const int device = findInputDevice(kVirtualInstrument);
+    if (device < 0) {
+        state.SkipWithError("no virtual instrument");
+        return nullptr;
+    }
     MidiInRecorder& recorder = theRecorder();
     recorder.deviceId = device;
     recorder.inputMode = 1;
     recorder.recordSysEx = 1;
     recorder.recordShortMessages = 0;
-    return recorder;
+    return &recorder;
 }
 
 // The answer comes from a device thread while the driver spins.
 void BM_AnswerToWaitExit(benchmark::State& state) {
-    const int device = virtualInputDevice();
-    if (device < 0) {
-        state.SkipWithError("no virtual instrument");
+    MidiInRecorder* recorder = toolRecorderOnVirtualInput(state);
+    if (recorder == nullptr) {
         return;
     }
-    MidiInRecorder& recorder = toolRecorder(device);
     Instrument instrument;
     instrument.thread = std::thread(&Instrument::run, &instrument);
     std::vector<double> latencies;
     int64_t missed = 0;
     for (auto _ : state) {
-        reopenRecorder(recorder);
+        if (!reopenRecorder(*recorder)) {
+            state.SkipWithError("the recorder does not open");
+            break;
+        }
         instrument.request();
-        const bool answered = awaitAnswer(recorder, 5000);
+        const bool answered = awaitAnswer(*recorder, 5000);
         const auto left = Clock::now().time_since_epoch().count();
         missed += answered ? 0 : 1;
         const double seconds =
@@ -132,7 +130,7 @@ void BM_AnswerToWaitExit(benchmark::State& state) {
         state.SetIterationTime(seconds);
     }
     instrument.end();
-    closeRecorder(recorder);
+    closeRecorder(*recorder);
     reportLatencies(state, latencies, missed);
 }
 BENCHMARK(BM_AnswerToWaitExit)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(300);
@@ -141,14 +139,15 @@ BENCHMARK(BM_AnswerToWaitExit)->UseManualTime()->Unit(benchmark::kMicrosecond)->
 // instrument answers at once, and the driver then spins until the answer is recorded. Timed
 // from the send (the answer's last byte arrives within it) to leaving the wait.
 void BM_RequestToWaitExit(benchmark::State& state) {
-    const int device = virtualInputDevice();
-    if (device < 0) {
-        state.SkipWithError("no virtual instrument");
+    MidiInRecorder* recorder = toolRecorderOnVirtualInput(state);
+    if (recorder == nullptr) {
         return;
     }
-    MidiInRecorder& recorder = toolRecorder(device);
+    // Numbered apart from the input: real ports may have more inputs than outputs.
+    const int device = findOutputDevice(kVirtualInstrument);
     HMIDIOUT out = nullptr;
-    if (midiOutOpen(&out, static_cast<UINT>(device), 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+    if (device < 0 ||
+        midiOutOpen(&out, static_cast<UINT>(device), 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
         state.SkipWithError("virtual output does not open");
         return;
     }
@@ -160,16 +159,19 @@ void BM_RequestToWaitExit(benchmark::State& state) {
     std::vector<double> latencies;
     int64_t missed = 0;
     for (auto _ : state) {
-        reopenRecorder(recorder);
+        if (!reopenRecorder(*recorder)) {
+            state.SkipWithError("the recorder does not open");
+            break;
+        }
         const auto sent = Clock::now();
         sendSysEx(sender, request, sizeof request);
-        missed += awaitAnswer(recorder, 5000) ? 0 : 1;
+        missed += awaitAnswer(*recorder, 5000) ? 0 : 1;
         const double seconds = std::chrono::duration<double>(Clock::now() - sent).count();
         latencies.push_back(seconds);
         state.SetIterationTime(seconds);
     }
     closeSender(sender);
-    closeRecorder(recorder);
+    closeRecorder(*recorder);
     reportLatencies(state, latencies, missed);
 }
 BENCHMARK(BM_RequestToWaitExit)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(300);
