@@ -1,15 +1,24 @@
 #include "driver/program_options.h"
 
-#include "options/option_table.h"
+const ProgramOption kProgramOptions[] = {
+    {"midiout", OptionType::Number, true, "-midiout=#",
+     "output device that receives the message (default 0)"},
+    {"midiin", OptionType::Number, true, "-midiin=#", "input device that is recorded (default 0)"},
+    {"timeout", OptionType::Number, true, "-timeout=seconds",
+     "how long to wait for an answer ending in F7 (default 5)"},
+};
+const int32_t kProgramOptionCount =
+    static_cast<int32_t>(sizeof kProgramOptions / sizeof kProgramOptions[0]);
 
 void declareProgramOptions(OptionTable& table) {
-    for (const char* name : {"midiout", "midiin", "timeout"}) {
+    for (int32_t i = 0; i < kProgramOptionCount; ++i) {
+        const ProgramOption& option = kProgramOptions[i];
         OptionSpec spec;
-        spec.assignName(name);
-        spec.type = OptionType::Number;
+        spec.assignName(option.name);
+        spec.type = option.type;
         spec.required = false;
         spec.needsValue = false;
-        spec.takesValue = true;
+        spec.takesValue = option.takesValue;
         table.addOption(spec);
     }
     table.positionalName = "hexsysex";
