@@ -56,20 +56,25 @@ std::string& OptionTable::valueRef(const std::string& name) {
 }
 
 bool OptionTable::storeValue(OptionSpec& spec, const std::string& value, std::string& errorText) {
+    const char* refusal = nullptr;
     if (spec.type == OptionType::Boolean) {
         bool ignored = false;
-        if (!readWholeBool(value, ignored)) {
-            errorText = parserErrorText(kOptionNeedsBooleanValue, kOptionSeparator, spec.name);
-            return false;
-        }
+        refusal = readWholeBool(value, ignored) ? nullptr : kOptionNeedsBooleanValue;
     } else if (spec.type == OptionType::Number) {
         int32_t ignored = 0;
-        if (!readWholeNumber(value, ignored)) {
-            errorText = parserErrorText(kOptionNeedsNumberValue, kOptionSeparator, spec.name);
+        refusal = readWholeNumber(value, ignored) ? nullptr : kOptionNeedsNumberValue;
+    }
+    std::string stored = value;
+    if (refusal != nullptr) {
+        errorText.clear();
+        if (!spec.resolveValue || !spec.resolveValue(stored, errorText)) {
+            if (errorText.empty()) {
+                errorText = parserErrorText(refusal, kOptionSeparator, spec.name);
+            }
             return false;
         }
     }
-    valueRef(spec.name) = value;
+    valueRef(spec.name) = stored;
     spec.isSet = true;
     return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,11 +20,16 @@ enum class OptionType : int32_t {
 struct OptionSpec {
     std::string name;  // the registration text without its "*" markers; case-sensitive
     OptionType type = OptionType::Text;
-    bool required = false;    // the parse fails unless a value was recorded
-    bool needsValue = false;  // carried along; no step of the parse depends on it
-    bool isSet = false;       // a value was recorded (command line or settings file)
-    bool takesValue = false;  // without "=", the next command-line token is the value
-    int32_t minPrefix = 0;    // leading characters an abbreviation must spell; <= 0: all
+    bool required = false;         // the parse fails unless a value was recorded
+    bool needsValue = false;       // carried along; no step of the parse depends on it
+    bool isSet = false;            // a value was recorded (command line or settings file)
+    bool takesValue = false;       // without "=", the next command-line token is the value
+    int32_t minPrefix = 0;         // leading characters an abbreviation must spell; <= 0: all
+    bool commandLineOnly = false;  // never read from the settings file
+    // Called with a value that fails the type's test. True when value now holds what to store
+    // (a device name turned into the device's number, say); false refuses the value with the
+    // type's own message, or with errorText when it filled that.
+    std::function<bool(std::string& value, std::string& errorText)> resolveValue;
 
     // Sets name and minPrefix from a registration text such as "midi*out": every "*" is
     // removed and the position of the first one is the shortest abbreviation allowed.
@@ -53,9 +59,9 @@ struct OptionTable {
     int32_t getInt(const std::string& name, int32_t defaultValue) const;
     // The text stored under name, inserted empty first when absent.
     std::string& valueRef(const std::string& name);
-    // Tests value against spec's type and stores it unchanged under spec's name; spec must be
-    // one of this table's specs and is marked as set. False with errorText filled when the
-    // test fails.
+    // Tests value against spec's type and stores it under spec's name (unchanged, or as
+    // spec.resolveValue turned it); spec must be one of this table's specs and is marked as
+    // set. False with errorText filled when the value is refused.
     bool storeValue(OptionSpec& spec, const std::string& value, std::string& errorText);
 
     // Fills the table from the command line and the settings file section: a first pass over

@@ -26,7 +26,7 @@ bool readSettings(const std::string& section, OptionTable& table, const std::str
     const std::string& notSet = notSetMarker();
     errorText.clear();
     for (OptionSpec& spec : table.specs) {
-        if (spec.name.empty()) {
+        if (spec.name.empty() || spec.commandLineOnly) {
             continue;
         }
         const std::string value = readSettingsValue(section, path, spec.name);

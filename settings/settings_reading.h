@@ -11,9 +11,9 @@ struct OptionTable;
 // exactly these bytes counts as absent.
 const std::string& notSetMarker();
 
-// Applies the section of the file at path to table. False, with errorText holding the
-// message, when an option's value is refused; the numbered keys are then not read. A missing
-// file, section or key is no error.
+// Applies the section of the file at path to table (options marked commandLineOnly are not
+// read). False, with errorText holding the message, when an option's value is refused; the
+// numbered keys are then not read. A missing file, section or key is no error.
 bool readSettings(const std::string& section, OptionTable& table, const std::string& path,
                   std::string& errorText);
 
