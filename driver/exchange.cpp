@@ -7,6 +7,7 @@
 
 #include "driver/answer_wait.h"
 #include "driver/byte_tokens.h"
+#include "driver/device_list.h"
 #include "driver/hex_text.h"
 #include "driver/program_options.h"
 #include "driver/usage.h"
@@ -98,12 +99,18 @@ void waitForEsc() {
 int runExchange(int argc, const char* const* argv) {
     OptionTable table;
     declareProgramOptions(table);
+    DeviceChoice devices;
+    prepareDeviceOptions(table, devices, argc, argv);
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
     if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {
         writeLine(stderr, "error: " + errorText + "\n");
         printUsage();
         return 1;
+    }
+    if (table.getBool("list")) {
+        printDeviceList();
+        return 0;
     }
     const int32_t outDevice = table.getInt("midiout", 0);
     const int32_t inDevice = table.getInt("midiin", 0);

@@ -2,10 +2,13 @@
 
 const ProgramOption kProgramOptions[] = {
     {"midiout", OptionType::Number, true, "-midiout=#",
-     "output device that receives the message (default 0)"},
-    {"midiin", OptionType::Number, true, "-midiin=#", "input device that is recorded (default 0)"},
+     "output device, by number or name, that receives the message (default 0)"},
+    {"midiin", OptionType::Number, true, "-midiin=#",
+     "input device, by number or name, that is recorded (default 0)"},
     {"timeout", OptionType::Number, true, "-timeout=seconds",
      "how long to wait for an answer ending in F7 (default 5)"},
+    {"list", OptionType::Boolean, false, "-list",
+     "list the MIDI devices by number and name, then end"},
 };
 const int32_t kProgramOptionCount =
     static_cast<int32_t>(sizeof kProgramOptions / sizeof kProgramOptions[0]);

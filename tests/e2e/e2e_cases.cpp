@@ -223,5 +223,49 @@ std::vector<E2eCase> e2eCases() {
         c.settings = "[Settings]\ntimeout=0\nhexsysex3=F7\nhexsysex1=F0\n";
         add(c);
     }
+
+    // The device list, and devices chosen by name.
+    {
+        E2eCase c;
+        c.name = "ListTheVirtualInstrumentAlone";
+        c.args = {"-list"};
+        c.out =
+            "MIDI input devices:\n0: midiparley virtual instrument\n"
+            "MIDI output devices:\n0: midiparley virtual instrument\n";
+        c.needsMidi = true;
+        add(c);
+        c.name = "ListWithoutDevices";
+        c.out = "MIDI input devices:\nMIDI output devices:\n";
+        c.needsMidi = false;
+        c.needsNoMidi = true;
+        add(c);
+    }
+    {
+        E2eCase c = listenOnly("ListInSettingsFileIsIgnored", {"-midiin=99"}, 99, noSysEx);
+        c.withSettings = true;
+        c.settings = "[Settings]\nlist=1\ntimeout=0\n";
+        add(c);
+    }
+    add(exchange("NamesByPartOrWholeIgnoringCase",
+                 {"-midiout=VIRTUAL", "-midiin", "midiparley virtual instrument", "-timeout=5",
+                  "F0", "7E", "7F", "06", "01", "F7"},
+                 "F0 7E 7F 06 01 F7", kIdentityReply));
+    {
+        E2eCase c = exchange("NamesInSettingsFile", {"F0", "7E", "7F", "06", "01", "F7"},
+                             "F0 7E 7F 06 01 F7", kIdentityReply);
+        c.withSettings = true;
+        c.settings = "[Settings]\nmidiout = Virtual Instrument\nmidiin=instrument\n";
+        add(c);
+    }
+    add(parseError("NameOfNoDevice", {"-midiin=no such device"},
+                   "option needs a number value: -midiin"));
+    {
+        // The settings file is read before the command line, so its name fails first.
+        E2eCase c = parseError("NameOfNoDeviceInSettingsFile", {"-midiout=0", "-timeout=x"},
+                               "option needs a number value: -midiout");
+        c.withSettings = true;
+        c.settings = "[Settings]\nmidiout=no such device\n";
+        add(c);
+    }
     return cases;
 }

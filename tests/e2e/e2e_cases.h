@@ -14,7 +14,8 @@ struct E2eCase {
     int status = 0;
     std::string out;
     std::string err;
-    bool needsMidi = false;  // needs the virtual instrument as devices 0
+    bool needsMidi = false;    // needs the virtual instrument as devices 0
+    bool needsNoMidi = false;  // needs a system without MIDI devices (Wine)
 };
 
 // The usage text as the tool prints it.

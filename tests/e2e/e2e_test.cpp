@@ -1,7 +1,7 @@
 // Runs the built executable as a user would and checks standard output, standard error and
 // the exit status exactly. MIDIPARLEY_EXE names another executable to test (the Windows build),
 // MIDIPARLEY_LAUNCHER a program to start it with (wine), and MIDIPARLEY_NO_MIDI=1 skips the
-// cases that need the virtual instrument.
+// cases that need the virtual instrument (and runs those that need no MIDI devices at all).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -66,6 +66,9 @@ TEST_P(EndToEnd, OutputsAndStatus) {
     const std::string launcher = environment("MIDIPARLEY_LAUNCHER", "");
     if (c.needsMidi && environment("MIDIPARLEY_NO_MIDI", "0") == "1") {
         GTEST_SKIP() << "needs the virtual instrument as MIDI devices 0";
+    }
+    if (c.needsNoMidi && environment("MIDIPARLEY_NO_MIDI", "0") != "1") {
+        GTEST_SKIP() << "needs a system without MIDI devices";
     }
     Sandbox sandbox(environment("MIDIPARLEY_EXE", MIDIPARLEY_DEFAULT_EXE));
     if (c.withSettings) {

@@ -1,0 +1,72 @@
+// The device list and devices chosen by name over real ports: the built executable on a JACK
+// server of the test's own, with two instruments whose names overlap.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/jack_server.h"
+#include "tests/e2e/e2e_cases.h"
+#include "tests/e2e/run_process.h"
+
+namespace {
+
+// "box:in" is also a part of the long name's input port, which is longer than the 31
+// characters a capability record holds.
+const std::string kLong = "test-instrument-with-a-long-name-in-a-box";
+
+ProcessResult run(std::vector<std::string> args) {
+    args.insert(args.begin(), MIDIPARLEY_DEFAULT_EXE);
+    ProcessResult result = runProcess(args, "\x1b", "/", 60);
+    EXPECT_FALSE(result.timedOut);
+    return result;
+}
+
+// Sends the identity request to the devices named, which must both be device `device`.
+void expectIdentityExchange(const std::string& out, const std::string& in, int device) {
+    const ProcessResult r = run(
+        {"-midiout=" + out, "-midiin=" + in, "-timeout=10", "F0", "7E", "7F", "06", "01", "F7"});
+    const std::string n = std::to_string(device);
+    EXPECT_EQ(r.err, "sent sysex F0 7E 7F 06 01 F7 to MIDI output device " + n +
+                         "\nawaiting sysex data from MIDI input device " + n +
+                         "...\nPress <esc> to cancel the application...\n")
+        << out << ", " << in;
+    EXPECT_EQ(r.out, kUsage + "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(DeviceNamesOnJack, ListAndChooseByWholeNameOrPart) {
+    if (findProgram("jackd").empty()) {
+        GTEST_SKIP() << "jackd is not installed";
+    }
+    ChildProcess server, box, longBox;
+    std::string error;
+    const bool started = startJackServer(server, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, "box", box, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, kLong.c_str(), longBox, error);
+    if (started) {
+        // A listing chooses no device, so a name of several is no error there.
+        ProcessResult r = run({"-list", "-midiin=box"});
+        EXPECT_EQ(r.out, "MIDI input devices:\n0: box:out\n1: " + kLong +
+                             ":out\n2: midiparley virtual instrument\nMIDI output devices:\n"
+                             "0: box:in\n1: " +
+                             kLong + ":in\n2: midiparley virtual instrument\n");
+        EXPECT_EQ(r.err + std::to_string(r.status), "0");
+
+        expectIdentityExchange("BOX:IN", "box:out", 0);          // whole names
+        expectIdentityExchange("long-NAME", "in-a-box:out", 1);  // parts of one name
+
+        r = run({"-midiout=X:IN"});
+        EXPECT_EQ(r.err,
+                  "error: -midiout=X:IN matches several MIDI output devices: 0 \"box:in\", "
+                  "1 \"" +
+                      kLong + ":in\"\n");
+        EXPECT_EQ(r.out + std::to_string(r.status), kUsage + "1");
+    }
+    stopChild(longBox);
+    stopChild(box);
+    stopJackServer(server);
+    EXPECT_TRUE(started) << error;
+}
+
+}  // namespace
