@@ -1,28 +1,17 @@
 #include "driver/device_choice.h"
 
+#include <algorithm>
+
+#include "options/char_class.h"
 #include "options/option_table.h"
 #include "platform/midi_device_names.h"
 
 namespace {
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = lowerAscii(c);
-    }
+// Letter case is ignored for ASCII letters only: names come in the system's own encoding.
+std::string upperCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), asciiUpper);
     return text;
-}
-
-bool hasVisibleCharacter(const std::string& text) {
-    for (const char c : text) {
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v') {
-            return true;
-        }
-    }
-    return false;
 }
 
 const std::vector<std::string>& namesOf(DeviceChoice& choice, bool input) {
@@ -63,12 +52,12 @@ bool resolveDeviceName(DeviceChoice& choice, bool input, const std::string& opti
 std::vector<int32_t> devicesNamed(const std::vector<std::string>& names, const std::string& value) {
     std::vector<int32_t> exact;
     std::vector<int32_t> partial;
-    if (!hasVisibleCharacter(value)) {
+    if (std::all_of(value.begin(), value.end(), isAsciiSpace)) {
         return exact;
     }
-    const std::string wanted = lowerCase(value);
+    const std::string wanted = upperCase(value);
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string name = lowerCase(names[i]);
+        const std::string name = upperCase(names[i]);
         if (name == wanted) {
             exact.push_back(static_cast<int32_t>(i));
         } else if (name.find(wanted) != std::string::npos) {
