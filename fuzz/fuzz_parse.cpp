@@ -13,19 +13,17 @@
 
 namespace {
 
-const char* const kNames[] = {"midiout", "midiin", "timeout"};
-
 bool isOptionName(const std::string& text) {
-    return std::find(std::begin(kNames), std::end(kNames), text) != std::end(kNames);
+    return programOption(text) != nullptr;
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The error text is exactly one message about one subject. The table has no required option,
-// no boolean option and no lower bound on positionals, so three of the parser's seven
-// messages cannot arise from it.
+// The error text is exactly one message about one subject. The table has no required option
+// and no lower bound on positionals, so two of the parser's seven messages cannot arise from
+// it.
 void checkError(const std::string& error, const std::vector<std::string>& args) {
     const auto isArg = [&](const std::string& text) {
         return std::find(args.begin(), args.end(), text) != args.end();
@@ -33,6 +31,7 @@ void checkError(const std::string& error, const std::vector<std::string>& args) 
     const std::string invalidOption = "invalid option: ";
     const std::string needsParameter = "option needs a value parameter: -";
     const std::string needsNumber = "option needs a number value: -";
+    const std::string needsBoolean = "option needs a value true/false/yes/no/1/0: -";
     const std::string invalidArgument = "invalid argument: ";
     if (startsWith(error, invalidOption)) {
         const std::string token = error.substr(invalidOption.size());
@@ -41,7 +40,9 @@ void checkError(const std::string& error, const std::vector<std::string>& args) 
     } else if (startsWith(error, needsParameter)) {
         FUZZ_CHECK(isOptionName(error.substr(needsParameter.size())));
     } else if (startsWith(error, needsNumber)) {
-        FUZZ_CHECK(isOptionName(error.substr(needsNumber.size())));
+        FUZZ_CHECK(isOptionOfType(error.substr(needsNumber.size()), OptionType::Number));
+    } else if (startsWith(error, needsBoolean)) {
+        FUZZ_CHECK(isOptionOfType(error.substr(needsBoolean.size()), OptionType::Boolean));
     } else if (startsWith(error, invalidArgument)) {
         FUZZ_CHECK(isArg(error.substr(invalidArgument.size())));
     } else {
@@ -88,10 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     FUZZ_CHECK(error.empty());
-    // Every stored value passed the number test, so it reads back as a number.
+    // Every stored number passed the number test, so it reads back as one.
     for (const auto& entry : table.values) {
         FUZZ_CHECK(isOptionName(entry.first));
-        FUZZ_CHECK(table.getInt(entry.first, -1) >= 0);
+        FUZZ_CHECK(!isOptionOfType(entry.first, OptionType::Number) ||
+                   table.getInt(entry.first, -1) >= 0);
     }
     // The file's positionals come first, then the command line's, which run to its end.
     std::vector<std::string> filePositionals;

@@ -16,27 +16,28 @@
 
 namespace {
 
-bool isOptionName(const std::string& text) {
-    return text == "midiout" || text == "midiin" || text == "timeout";
-}
-
 void checkReadSettings(const std::string& path) {
     OptionTable table;
     declareProgramOptions(table);
     std::string error = "stale";
     const bool ok = readSettings("Settings", table, path, error);
     const std::string needsNumber = "option needs a number value: -";
+    const std::string needsBoolean = "option needs a value true/false/yes/no/1/0: -";
     if (!ok) {
-        FUZZ_CHECK(error.compare(0, needsNumber.size(), needsNumber) == 0);
-        FUZZ_CHECK(isOptionName(error.substr(needsNumber.size())));
+        const bool number = error.compare(0, needsNumber.size(), needsNumber) == 0;
+        const bool boolean = error.compare(0, needsBoolean.size(), needsBoolean) == 0;
+        FUZZ_CHECK(number || boolean);
+        FUZZ_CHECK(isOptionOfType(error.substr((number ? needsNumber : needsBoolean).size()),
+                                  number ? OptionType::Number : OptionType::Boolean));
         // The numbered keys are not read after a refused value.
         FUZZ_CHECK(table.positionals.empty());
         return;
     }
     FUZZ_CHECK(error.empty());
     for (const auto& entry : table.values) {
-        FUZZ_CHECK(isOptionName(entry.first));
-        FUZZ_CHECK(table.getInt(entry.first, -1) >= 0);
+        FUZZ_CHECK(programOption(entry.first) != nullptr);
+        FUZZ_CHECK(!isOptionOfType(entry.first, OptionType::Number) ||
+                   table.getInt(entry.first, -1) >= 0);
     }
     FUZZ_CHECK(table.positionals.size() <= 1000);
     for (const std::string& value : table.positionals) {

@@ -14,6 +14,20 @@ void fuzzCheckFailed(const char* condition, const char* file, int line) {
     std::abort();
 }
 
+const ProgramOption* programOption(const std::string& name) {
+    for (int32_t i = 0; i < kProgramOptionCount; ++i) {
+        if (name == kProgramOptions[i].name) {
+            return &kProgramOptions[i];
+        }
+    }
+    return nullptr;
+}
+
+bool isOptionOfType(const std::string& name, OptionType type) {
+    const ProgramOption* option = programOption(name);
+    return option != nullptr && option->type == type;
+}
+
 std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator) {
     std::vector<std::string> pieces(1);
     for (size_t i = 0; i < size; ++i) {

@@ -19,6 +19,12 @@
 
 [[noreturn]] void fuzzCheckFailed(const char* condition, const char* file, int line);
 
+// The tool's option of that name, or nullptr when it has none.
+const ProgramOption* programOption(const std::string& name);
+
+// Whether the tool has an option of that name and type.
+bool isOptionOfType(const std::string& name, OptionType type);
+
 // The bytes split at every separator; n separators give n + 1 pieces.
 std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator);
 
