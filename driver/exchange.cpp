@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "driver/answer_wait.h"
+#include "driver/bulk_options.h"
+#include "driver/bulk_wait.h"
 #include "driver/byte_tokens.h"
 #include "driver/device_list.h"
 #include "driver/hex_text.h"
 #include "driver/program_options.h"
+#include "driver/syx_send.h"
 #include "driver/usage.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
@@ -115,11 +118,18 @@ int runExchange(int argc, const char* const* argv) {
     const int32_t outDevice = table.getInt("midiout", 0);
     const int32_t inDevice = table.getInt("midiin", 0);
     const int32_t timeoutSeconds = table.getInt("timeout", 5);
+    const BulkOptions bulk = readBulkOptions(table);
+    SyxFile fileToSend;
+    if (bulk.send && !loadFileToSend(bulk, argc, argv, fileToSend)) {
+        return 1;
+    }
 
-    if (table.positionals.empty()) {
+    if (table.positionals.empty() && !bulk.send) {
         writeLine(stdout, "no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n");
     }
-    const ByteTokenCheck message = checkByteTokens(table.positionals);
+    // With -send the message (from the settings file) gives way to the file.
+    const ByteTokenCheck message =
+        checkByteTokens(bulk.send ? std::vector<std::string>() : table.positionals);
     if (!message.valid) {
         writeLine(stderr, "error: invalid sysex data at " + message.invalidToken + "\n");
         printUsage();
@@ -134,6 +144,10 @@ int runExchange(int argc, const char* const* argv) {
     recorder.recordShortMessages = 0;
     openRecorder(recorder);
 
+    if (bulk.send && !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs)) {
+        closeRecorder(recorder);
+        return 1;
+    }
     // A message of just F0 F7 carries nothing worth sending.
     if (message.bytes.size() > 2 && !sendRequest(message.bytes, outDevice)) {
         return 1;
@@ -141,13 +155,19 @@ int runExchange(int argc, const char* const* argv) {
 
     writeLine(stderr,
               "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
-    const bool answerComplete = awaitAnswer(recorder, timeoutMilliseconds(timeoutSeconds));
+    const DWORD timeoutMs = timeoutMilliseconds(timeoutSeconds);
+    const bool answerComplete = bulk.idleMs > 0
+                                    ? awaitQuietAfterAnswer(recorder, timeoutMs, bulk.idleMs)
+                                    : awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
     if (!answerComplete) {
         writeLine(stderr, "warning: no end of sysex (F7) received from MIDI input device " +
                               std::to_string(inDevice) + "\n");
     }
     printAnswer(recorder);
+    if (bulk.save && !saveReceived(bulk, recorder, inDevice)) {
+        return 1;
+    }
     waitForEsc();
     return 0;
 }

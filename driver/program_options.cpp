@@ -9,6 +9,13 @@ const ProgramOption kProgramOptions[] = {
      "how long to wait for an answer ending in F7 (default 5)"},
     {"list", OptionType::Boolean, false, "-list",
      "list the MIDI devices by number and name, then end"},
+    {"idle", OptionType::Number, true, "-idle=milliseconds",
+     "after an answer, go on until the input is quiet this long (default 0: first answer)"},
+    {"save", OptionType::Text, true, "-save=FILE", "write the received sysex to FILE (.syx)"},
+    {"send", OptionType::Text, true, "-send=FILE",
+     "send the sysex messages of FILE (.syx) instead of a message"},
+    {"gap", OptionType::Number, true, "-gap=milliseconds",
+     "pause between the messages of a -send file (default 0)"},
 };
 const int32_t kProgramOptionCount =
     static_cast<int32_t>(sizeof kProgramOptions / sizeof kProgramOptions[0]);

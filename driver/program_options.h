@@ -1,5 +1,5 @@
-// The tool's options and positional arguments. The three device and time options are read
-// from the command line and the settings file; up to 1000 hexadecimal byte tokens follow,
+// The tool's options and positional arguments. The options are read from the command line
+// and the settings file; up to 1000 hexadecimal byte tokens follow,
 // also read from the settings file as hexsysex1 ... hexsysex1000.
 #pragma once
 

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <conio.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -24,6 +25,8 @@ static_assert(sizeof(void*) != 4 || sizeof(MIDIHDR) == 64, "32-bit MIDIHDR is 64
 
 // The separator that path code adds when it joins a directory and a file name.
 constexpr char kNativePathSeparator = '\\';
+// The longest long message (midiOutLongMsg) the system's MIDI drivers take.
+constexpr DWORD kLongMessageByteLimit = 65535;
 #else
 #include "platform/posix/win_types.h"
 #include "platform/posix/kernel.h"
@@ -33,4 +36,7 @@ constexpr char kNativePathSeparator = '\\';
 
 // A backslash is an ordinary file name character here, so joined paths use a slash.
 constexpr char kNativePathSeparator = '/';
+// The longest long message: the layer's ports carry any length the header can describe, and
+// the sender counts lengths in 32-bit signed integers.
+constexpr DWORD kLongMessageByteLimit = 0x7FFFFFFF;
 #endif

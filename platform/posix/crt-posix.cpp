@@ -129,3 +129,11 @@ int sprintf_s(char* buffer, size_t size, const char* format, ...) {
     }
     return written;
 }
+
+int _isatty(int fd) {
+    return isatty(fd);
+}
+
+int _fileno(FILE* stream) {
+    return fileno(stream);
+}

@@ -18,3 +18,6 @@ int sprintf_s(char* buffer, size_t size, const char* format, ...)
 // One key from the console without echo and without waiting for Enter; from standard input
 // when it is not a terminal. -1 (EOF) when no more input can come.
 int _getch(void);
+// Whether the descriptor is a terminal (non-zero) and the descriptor of a stream.
+int _isatty(int fd);
+int _fileno(FILE* stream);

@@ -176,16 +176,22 @@ class RtMidiPorts {
 
     MMRESULT sendLong(void* port, const MIDIHDR* header) {
         RealOutput* output = static_cast<RealOutput*>(port);
-        if (output->api == RtMidi::UNIX_JACK && header->dwBufferLength >= kJackLongMessageLimit) {
-            return MMSYSERR_INVALPARAM;
-        }
+        const bool jack = output->api == RtMidi::UNIX_JACK;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(header->lpData);
+        const DWORD length = header->dwBufferLength;
+        // A longer message goes out in parts that fit, each a MIDI event of its own: a SysEx
+        // message may span several events, and receivers join them.
+        const DWORD partLength = jack ? kJackLongMessageLimit - 1 : length;
         output->failed = false;
-        output->midi->sendMessage(reinterpret_cast<const unsigned char*>(header->lpData),
-                                  header->dwBufferLength);
-        // Done on return: the bytes have left RtMidi's ring buffer, which also leaves room for
-        // the next long message.
-        if (output->api == RtMidi::UNIX_JACK) {
-            waitCycles(2);
+        for (DWORD sent = 0; sent < length && !output->failed;) {
+            const DWORD part = std::min(partLength, length - sent);
+            output->midi->sendMessage(bytes + sent, part);
+            sent += part;
+            // Done on return: the bytes have left RtMidi's ring buffer, which also leaves room
+            // for the next part or long message.
+            if (jack) {
+                waitCycles(2);
+            }
         }
         return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
     }

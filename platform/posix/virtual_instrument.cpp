@@ -1,9 +1,10 @@
 // The built-in virtual instrument: one input and one output device that behave as an
 // instrument on a cable. What is sent to its output is answered on its input, on the input's
-// delivery thread, with no delay of its own.
+// delivery thread, with no delay of its own; only a bulk dump paces its messages.
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,6 +18,7 @@ namespace {
 
 const char kInstrumentName[] = "midiparley virtual instrument";
 constexpr BYTE kNonCommercialId = 0x7D;
+constexpr std::chrono::milliseconds kDumpPause{10};
 
 struct Instrument {
     std::mutex mutex;
@@ -34,6 +36,11 @@ struct Instrument {
     std::thread holdTimer;
     std::vector<std::vector<BYTE>> longMessages;
     std::vector<DWORD> shortMessages;
+    // The bulk dump being sent, message by message, on a thread of its own.
+    std::deque<std::vector<BYTE>> dumpQueue;
+    std::condition_variable dumpWake;
+    bool dumping = false;
+    std::thread dumper;
 };
 
 // Never destroyed, like the device registries that reach it.
@@ -79,8 +86,68 @@ void sendToInput(Instrument& s, const std::vector<BYTE>& bytes) {
     }
 }
 
+// Bulk dump request F0 7D 03 nn F7: nn messages (1 to 127), one after the other.
+int bulkDumpCount(const std::vector<BYTE>& m) {
+    const bool request = isSysEx(m) && m.size() == 5 && m[1] == kNonCommercialId && m[2] == 0x03 &&
+                         m[3] >= 0x01 && m[3] <= 0x7F;
+    return request ? m[3] : 0;
+}
+
+// Message k of a bulk dump: F0 7D 04 k, 256 data bytes (k + i) AND 7F, F7.
+std::vector<BYTE> bulkDumpMessage(BYTE k) {
+    std::vector<BYTE> message = {0xF0, kNonCommercialId, 0x04, k};
+    for (unsigned i = 0; i < 256; ++i) {
+        message.push_back(static_cast<BYTE>((k + i) & 0x7F));
+    }
+    message.push_back(0xF7);
+    return message;
+}
+
+// Sends the queued dump messages with a pause before each later one, as an instrument takes
+// time between the patches of a bank. Ends when the queue is empty.
+void runDump(Instrument* s) {
+    std::unique_lock<std::mutex> lock(s->mutex);
+    bool first = true;
+    while (!s->dumpQueue.empty()) {
+        if (!first) {
+            s->dumpWake.wait_for(lock, kDumpPause, [s] { return s->dumpQueue.empty(); });
+            if (s->dumpQueue.empty()) {
+                break;
+            }
+        }
+        first = false;
+        sendToInput(*s, s->dumpQueue.front());
+        s->dumpQueue.pop_front();
+    }
+    s->dumping = false;
+}
+
+void queueDump(Instrument& s, int count) {
+    for (int k = 0; k < count; ++k) {
+        s.dumpQueue.push_back(bulkDumpMessage(static_cast<BYTE>(k)));
+    }
+    if (!s.dumping) {
+        // An earlier dump thread has left the lock for good once it cleared `dumping`.
+        if (s.dumper.joinable()) {
+            s.dumper.join();
+        }
+        s.dumping = true;
+        s.dumper = std::thread(runDump, &s);
+    }
+}
+
+// Drops a dump in progress (the input closed, or the tests start afresh).
+void dropDump(Instrument& s) {
+    s.dumpQueue.clear();
+    s.dumpWake.notify_all();
+}
+
 void playLong(Instrument& s, std::vector<BYTE> bytes) {
-    sendToInput(s, answerTo(bytes));
+    if (const int count = bulkDumpCount(bytes)) {
+        queueDump(s, count);
+    } else {
+        sendToInput(s, answerTo(bytes));
+    }
     s.longMessages.push_back(std::move(bytes));
 }
 
@@ -145,6 +212,7 @@ class VirtualInstrumentPorts : public MidiPortBackend {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
         s.input.reset();
+        dropDump(s);
     }
 
     MMRESULT openOutput(unsigned, void** port) override {
@@ -276,6 +344,15 @@ void virtualInstrumentEchoShortMessages(bool on) {
 void virtualInstrumentResetControl() {
     releaseHold();
     Instrument& s = instrument();
+    std::thread dumper;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        dropDump(s);
+        dumper = std::move(s.dumper);
+    }
+    if (dumper.joinable()) {
+        dumper.join();
+    }
     std::lock_guard<std::mutex> lock(s.mutex);
     s.failNext.fill(MMSYSERR_NOERROR);
     s.echo = true;

@@ -1,0 +1,72 @@
+#include "driver/bulk_options.h"
+
+#include "driver/bulk_wait.h"
+#include "driver/program_options.h"
+#include "driver/progress.h"
+#include "driver/syx_send.h"
+#include "driver/usage.h"
+#include "options/option_table.h"
+
+namespace {
+
+bool given(const OptionTable& table, const char* name) {
+    return table.values.count(name) != 0;
+}
+
+// The settings file's message gives way to the file, so only the command line's counts.
+bool commandLineHasMessage(int argc, const char* const* argv) {
+    OptionTable commandLine;
+    declareProgramOptions(commandLine);
+    std::string ignored;
+    commandLine.parseArguments(argc, argv, ignored);
+    return !commandLine.positionals.empty();
+}
+
+}  // namespace
+
+BulkOptions readBulkOptions(const OptionTable& table) {
+    BulkOptions options;
+    const int32_t idle = table.getInt("idle", 0);
+    options.idleMs = idle > 0 ? static_cast<DWORD>(idle) : 0;
+    options.save = given(table, "save");
+    options.savePath = table.getText("save", "");
+    options.send = given(table, "send");
+    options.sendPath = table.getText("send", "");
+    options.gapMs = table.getInt("gap", 0);
+    return options;
+}
+
+bool loadFileToSend(const BulkOptions& options, int argc, const char* const* argv, SyxFile& file) {
+    if (commandLineHasMessage(argc, argv)) {
+        writeErrorLine("error: a message on the command line and -send=" + options.sendPath +
+                       " exclude each other\n");
+        printUsage();
+        return false;
+    }
+    std::string errorText;
+    if (!readSyxFile(options.sendPath, file, errorText)) {
+        writeErrorLine("error: " + errorText + "\n");
+        return false;
+    }
+    errorText = oversizedMessageError(file, options.sendPath);
+    if (!errorText.empty()) {
+        writeErrorLine("error: " + errorText + "\n");
+        return false;
+    }
+    return true;
+}
+
+bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice) {
+    const std::vector<uint8_t> bytes = receivedSysExBytes(recorder);
+    if (bytes.empty()) {
+        writeReportLine("no sysex data received from MIDI input device " +
+                        std::to_string(inDevice) + ", " + options.savePath + " not written\n");
+        return true;
+    }
+    std::string reason;
+    if (!saveSyxFile(options.savePath, bytes, reason)) {
+        writeErrorLine("error: cannot write " + options.savePath + ": " + reason + "\n");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,31 @@
+// The options for whole bulk dumps and .syx files: -idle, -save, -send and -gap, read from the
+// parsed table, and the steps of the run that they add.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/syx_file.h"
+#include "platform/windows_api.h"
+
+struct MidiInRecorder;
+struct OptionTable;
+
+struct BulkOptions {
+    DWORD idleMs = 0;  // 0: the wait ends at the first buffer holding F7
+    bool save = false;
+    std::string savePath;
+    bool send = false;
+    std::string sendPath;
+    int32_t gapMs = 0;
+};
+
+BulkOptions readBulkOptions(const OptionTable& table);
+
+// With -send: checks that no message is on the command line and reads and checks the whole
+// file. False with the error line written (status 1).
+bool loadFileToSend(const BulkOptions& options, int argc, const char* const* argv, SyxFile& file);
+
+// After the listing with -save: writes every received SysEx byte to the file, or says that
+// nothing came. False with the error line written when the file cannot be written.
+bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice);

@@ -1,0 +1,76 @@
+#include "driver/progress.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr DWORD kShowAfterMs = 1000;
+constexpr DWORD kUpdateEveryMs = 250;
+
+// Characters of the progress line now on the terminal; 0 when none is shown.
+size_t shownWidth = 0;
+
+bool stderrIsTerminal() {
+    static const bool terminal = _isatty(_fileno(stderr)) != 0;
+    return terminal;
+}
+
+}  // namespace
+
+void writeReportLine(const std::string& line) {
+    clearProgress();
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void writeErrorLine(const std::string& line) {
+    clearProgress();
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+void startProgress(ProgressLine& progress, const char* what, int32_t total) {
+    progress.what = what;
+    progress.total = total;
+    progress.start = timeGetTime();
+    progress.lastShown = progress.start;
+}
+
+std::string progressText(const ProgressLine& progress, int32_t messages, uint64_t bytes,
+                         DWORD elapsedMs) {
+    std::string text = std::string(progress.what) + ": " + std::to_string(messages);
+    if (progress.total > 0) {
+        text += "/" + std::to_string(progress.total);
+    }
+    text += " messages, " + std::to_string(bytes) + " bytes, " +
+            std::to_string(bytes * 1000 / elapsedMs) + " bytes/s";
+    return text;
+}
+
+void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes) {
+    const DWORD now = timeGetTime();
+    const DWORD elapsed = now - progress.start;
+    if (elapsed < kShowAfterMs || now - progress.lastShown < kUpdateEveryMs ||
+        !stderrIsTerminal()) {
+        return;
+    }
+    progress.lastShown = now;
+    std::string text = progressText(progress, messages, bytes, elapsed);
+    const size_t width = text.size();
+    // Blanks over what is left of a longer earlier line; no terminal control sequences.
+    if (width < shownWidth) {
+        text.append(shownWidth - width, ' ');
+    }
+    std::fputs(("\r" + text).c_str(), stderr);
+    std::fflush(stderr);
+    shownWidth = width;
+}
+
+void clearProgress() {
+    if (shownWidth == 0) {
+        return;
+    }
+    std::fputs(("\r" + std::string(shownWidth, ' ') + "\r").c_str(), stderr);
+    std::fflush(stderr);
+    shownWidth = 0;
+}

@@ -1,0 +1,38 @@
+// Report lines on standard error and the one updating progress line of long work. The
+// progress line is shown only when standard error is a terminal and the work has lasted about
+// a second; it is cleared before the next report line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/windows_api.h"
+
+struct ProgressLine {
+    const char* what = "";  // "sending", "receiving"
+    int32_t total = 0;      // messages expected, 0 when unknown
+    DWORD start = 0;        // timeGetTime when the work began
+    DWORD lastShown = 0;
+};
+
+// Writes a line of its own (with its line end) to standard error, after clearing a shown
+// progress line. Every report about the work done ("sent ...") goes through here.
+void writeReportLine(const std::string& line);
+
+// Writes an error line (with its line end) to standard error after clearing a shown progress
+// line; errors are never held back.
+void writeErrorLine(const std::string& line);
+
+// Begins timing the work; nothing is shown yet.
+void startProgress(ProgressLine& progress, const char* what, int32_t total);
+
+// Shows messages and bytes so far with the rate, at most every few hundred milliseconds, once
+// the work has lasted about a second and only on a terminal.
+void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes);
+
+// Removes a shown progress line.
+void clearProgress();
+
+// The text of the progress line, without the carriage return; elapsedMs is above 0.
+std::string progressText(const ProgressLine& progress, int32_t messages, uint64_t bytes,
+                         DWORD elapsedMs);

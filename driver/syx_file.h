@@ -1,0 +1,30 @@
+// .syx files: SysEx messages back to back, the raw bytes. Reading checks the whole file before
+// anything is sent; saving goes through a temporary file, so an existing file is never left
+// half-written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SyxFile {
+    std::vector<uint8_t> bytes;
+    std::vector<size_t> messageStarts;  // offset of each message's F0, in file order
+};
+
+// The length of message `index` of file.
+size_t syxMessageLength(const SyxFile& file, size_t index);
+
+// Splits bytes into messages: each starts with F0, ends with F7 and holds only bytes up to 7F
+// between, and nothing stands between messages. An empty input holds no message and fails
+// too. On failure errorOffset is the offending byte's offset and errorText says what is wrong.
+bool splitSyxMessages(const std::vector<uint8_t>& bytes, SyxFile& file, size_t& errorOffset,
+                      std::string& errorText);
+
+// Reads and checks path. On failure errorText is the whole error line without "error: ".
+bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText);
+
+// Writes bytes to a temporary file beside path and renames it to path. On failure nothing at
+// path has changed and reason says why.
+bool saveSyxFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& reason);

@@ -1,0 +1,64 @@
+#include "driver/syx_send.h"
+
+#include <chrono>
+#include <thread>
+
+#include "driver/progress.h"
+#include "midi/sysex_sender.h"
+#include "platform/windows_api.h"
+
+namespace {
+
+// Thousands separated by commas, as limits are written for people.
+std::string groupedNumber(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+}  // namespace
+
+std::string oversizedMessageError(const SyxFile& file, const std::string& path) {
+    for (size_t i = 0; i < file.messageStarts.size(); ++i) {
+        const size_t length = syxMessageLength(file, i);
+        if (length > kLongMessageByteLimit) {
+            return "the message at byte offset " + std::to_string(file.messageStarts[i]) + " of " +
+                   path + " is " + groupedNumber(length) + " bytes long; a long message here " +
+                   "carries at most " + groupedNumber(kLongMessageByteLimit) + " bytes";
+        }
+    }
+    return std::string();
+}
+
+bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs) {
+    const std::string device = std::to_string(outDevice);
+    HMIDIOUT handle = nullptr;
+    if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
+        writeErrorLine("cannot open MIDI output device " + device + "\n");
+        return false;
+    }
+    SysExSender sender;
+    sender.outHandle = handle;
+    sender.deviceId = outDevice;
+    ProgressLine progress;
+    const int32_t count = static_cast<int32_t>(file.messageStarts.size());
+    startProgress(progress, "sending", count);
+    uint64_t bytes = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (i > 0 && gapMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        }
+        const int32_t length = static_cast<int32_t>(syxMessageLength(file, i));
+        if (sendSysEx(sender, file.bytes.data() + file.messageStarts[i], length) == 0) {
+            writeErrorLine("sending sysex data to MIDI output device " + device + " failed\n");
+            return false;
+        }
+        bytes += static_cast<uint64_t>(length);
+        showProgress(progress, i + 1, bytes);
+    }
+    writeReportLine("sent " + std::to_string(count) + " sysex messages (" + std::to_string(bytes) +
+                    " bytes) from " + path + " to MIDI output device " + device + "\n");
+    return true;
+}

@@ -1,0 +1,15 @@
+// Sending the messages of a .syx file, each whole and in order, with a gap between them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/syx_file.h"
+
+// The error line (without "error: ") for the first message of file longer than a long
+// message can be on this system; empty when every message fits.
+std::string oversizedMessageError(const SyxFile& file, const std::string& path);
+
+// Sends every message of file to outDevice with gapMs between messages and reports the send;
+// false (with the error written) when the device does not open or a send fails.
+bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs);
