@@ -1,6 +1,7 @@
 // An instrument on a JACK server, for the tests of the real MIDI ports. It answers a device
 // inquiry (F0 7E id 06 01 F7) with an identity reply and a dump request (F0 7D 01 hh ll F7)
-// with hh * 128 + ll counting bytes, in the same process cycle.
+// with hh * 128 + ll counting bytes, in the same process cycle; any other event (also a part
+// of a long SysEx message) goes back unchanged.
 // Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist and
 // ends when its standard input closes.
 #include <jack/jack.h>
@@ -22,6 +23,7 @@ void quiet(const char*) {}
 void answer(const jack_midi_event_t& request, void* outBuffer) {
     const unsigned char* m = request.buffer;
     if (request.size != 6 || m[0] != 0xF0 || m[5] != 0xF7) {
+        jack_midi_event_write(outBuffer, request.time, m, request.size);
         return;
     }
     if (m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01) {
