@@ -1,0 +1,251 @@
+// Bulk dumps and .syx files end to end: the built executable with -send, -save, -idle and -gap
+// against the virtual instrument and through a private JACK server.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/posix/jack_server.h"
+#include "tests/e2e/run_process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::string;  // file contents, byte for byte
+
+struct Directory {
+    fs::path path;
+    Directory() {
+        char pattern[] = "/tmp/midiparley-bulk-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~Directory() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::string file(const std::string& name) const { return (path / name).string(); }
+};
+
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// F0, `length` - 2 data bytes counting from `seed`, F7.
+Bytes message(size_t length, unsigned seed) {
+    Bytes m(1, '\xF0');
+    for (size_t i = 0; i + 2 < length; ++i) {
+        m += static_cast<char>((seed + i) & 0x7F);
+    }
+    return m + '\xF7';
+}
+
+// The virtual instrument's bulk dump of `count` messages.
+Bytes bulkDump(unsigned count) {
+    Bytes dump;
+    for (unsigned k = 0; k < count; ++k) {
+        dump += Bytes("\xF0\x7D\x04") + static_cast<char>(k) + message(258, k).substr(1);
+    }
+    return dump;
+}
+
+ProcessResult run(const Directory& directory, std::vector<std::string> args) {
+    args.insert(args.begin(), MIDIPARLEY_EXE);
+    return runProcess(args, "\x1b", directory.path.string(), 60);
+}
+
+TEST(BulkTransfer, FileRoundTripThroughTheVirtualInstrument) {
+    Directory d;
+    // Longer than 1000 bytes, and long enough to fill several receive buffers.
+    const Bytes sent = message(15000, 1) + message(6, 2) + message(2000, 3);
+    writeFile(d.file("in.syx"), sent);
+    const ProcessResult r = run(d, {"-send=in.syx", "-gap=5", "-idle=50", "-save=out.syx"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("no sysex sent"), std::string::npos);
+    EXPECT_NE(r.err.find("sent 3 sysex messages (17006 bytes) from in.syx to MIDI output device "
+                         "0\nawaiting sysex data from MIDI input device 0...\nPress"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(readFile(d.file("out.syx")) == sent);
+}
+
+TEST(BulkTransfer, BulkDumpIsWholeWithIdleAndCutToOneMessageWithout) {
+    Directory d;
+    ProcessResult r = run(d, {"-idle=20", "-save=all.syx", "F0", "7D", "03", "7F", "F7"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+    EXPECT_TRUE(readFile(d.file("all.syx")) == bulkDump(127));
+    r = run(d, {"-save=first.syx", "F0", "7D", "03", "7F", "F7"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(readFile(d.file("first.syx")) == bulkDump(1));
+}
+
+TEST(BulkTransfer, MalformedFilesAreRefusedBeforeAnythingIsSent) {
+    struct Case {
+        Bytes contents;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"", "at byte offset 0: no sysex message"},
+        {"\x01\xF0\xF7", "at byte offset 0: 01 where a message must start with F0"},
+        {Bytes("\xF0\x01\xF7\x00\xF0\xF7", 6), "at byte offset 3: 00 where a message must start"},
+        {"\xF0\x01\x80\xF7", "at byte offset 2: 80 inside a message (only 00 to 7F before its F7)"},
+        {"\xF0\x01\xF0\xF7", "at byte offset 2: F0 inside a message"},
+        {"\xF0\x01\xF7\xF0\x02",
+         "at byte offset 5: end of file before the F7 of the message at "
+         "byte offset 3"},
+    };
+    Directory d;
+    for (const Case& c : cases) {
+        writeFile(d.file("bad.syx"), c.contents);
+        const ProcessResult r = run(d, {"-send=bad.syx", "-save=out.syx"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");  // not even the usage text: nothing was opened or sent
+        EXPECT_EQ(r.err.rfind("error: invalid sysex file bad.syx " + c.error, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    }
+    ProcessResult r = run(d, {"-send=missing.syx"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: cannot read missing.syx: No such file or directory\n");
+    writeFile(d.file("good.syx"), message(6, 0));
+    r = run(d, {"-send=good.syx", "F0", "F7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("error: a message on the command line and -send=good.syx exclude "
+                          "each other\n",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_FALSE(fs::exists(d.file("out.syx")));
+}
+
+TEST(BulkTransfer, SaveFailuresLeaveExistingFilesWhole) {
+    Directory d;
+    ProcessResult r = run(d, {"-save=no-such-dir/x.syx", "F0", "7D", "03", "01", "F7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: cannot write no-such-dir/x.syx: No such file or directory\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Press <esc>"), std::string::npos);
+
+    // The temporary file's longer name does not fit the file system: the write fails while
+    // the file itself exists.
+    const std::string kept(250, 'k');
+    writeFile(d.file(kept), "keep me");
+    r = run(d, {"-save=" + kept, "F0", "7D", "03", "01", "F7"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error: cannot write " + kept + ": File name too long\n"),
+              std::string::npos);
+    EXPECT_EQ(readFile(d.file(kept)), "keep me");
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path), fs::directory_iterator()), 1);
+
+    // Nothing received: no file, and standard error says so.
+    r = run(d, {"-timeout=0", "-save=empty.syx"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("no sysex data received from MIDI input device 0, empty.syx not "
+                         "written\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(d.file("empty.syx")));
+}
+
+// Runs the tool with standard error on a pseudo-terminal; what the terminal received.
+std::string runWithTerminalStderr(const std::vector<std::string>& args) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        return "no pseudo-terminal";
+    }
+    const std::string slaveName = ptsname(master);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);  // end of input: the Esc wait ends at once
+        dup2(null, 1);
+        dup2(slave, 2);
+        std::vector<char*> argv;
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    char chunk[4096];
+    pollfd readable{master, POLLIN, 0};
+    // Bounded: the tool's own time-out ends it long before.
+    while (poll(&readable, 1, 20000) > 0) {
+        const ssize_t got = read(master, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;  // EIO once the child has gone
+        }
+        seen.append(chunk, static_cast<size_t>(got));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    close(master);
+    return seen;
+}
+
+TEST(BulkTransfer, ProgressLineOnATerminalOnly) {
+    // 127 messages 10 ms apart: the collection lasts over a second.
+    const std::string seen =
+        runWithTerminalStderr({MIDIPARLEY_EXE, "-idle=50", "F0", "7D", "03", "7F", "F7"});
+    const size_t progress = seen.find("\rreceiving: ");
+    ASSERT_NE(progress, std::string::npos) << seen;
+    EXPECT_NE(seen.find(" messages, ", progress), std::string::npos);
+    EXPECT_NE(seen.find(" bytes/s", progress), std::string::npos);
+    // Cleared with blanks before the next line.
+    const size_t press = seen.find("Press <esc>");
+    ASSERT_NE(press, std::string::npos);
+    EXPECT_EQ(seen.substr(seen.rfind('\r', press - 2), 2), "\r ");
+    EXPECT_EQ(seen[press - 1], '\r');
+    // Not a terminal: no progress (the bulk dump case above checks the whole error stream).
+    Directory d;
+    const ProcessResult r = run(d, {"-idle=50", "F0", "7D", "03", "7F", "F7"});
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+}
+
+TEST(BulkTransfer, FileRoundTripThroughJack) {
+    if (findProgram("jackd").empty() || access("/dev/snd/seq", F_OK) == 0) {
+        GTEST_SKIP() << "needs jackd and no ALSA sequencer (the tool would prefer it)";
+    }
+    ChildProcess server, instrument;
+    std::string error;
+    ASSERT_TRUE(startJackServer(server, error)) << error;
+    // The instrument's ports are the only MIDI ports: devices 0 (it echoes what it gets).
+    const bool started = startInstrument(JACK_INSTRUMENT_PATH, "echo", instrument, error);
+    Directory d;
+    // Ten messages as long as RtMidi's JACK output takes at once, and one sent in parts.
+    Bytes sent;
+    for (unsigned i = 0; i < 10; ++i) {
+        sent += message(15000, i);
+    }
+    sent += message(40000, 99);
+    writeFile(d.file("in.syx"), sent);
+    ProcessResult r, probe;
+    if (started) {
+        r = run(d, {"-send=in.syx", "-idle=100", "-save=out.syx"});
+        // The JACK instrument echoes a bulk dump request the virtual instrument would answer.
+        probe = run(d, {"-save=probe.syx", "F0", "7D", "03", "01", "F7"});
+    }
+    stopChild(instrument);
+    stopJackServer(server);
+    ASSERT_TRUE(started) << error;
+    EXPECT_EQ(probe.status, 0) << probe.err;
+    EXPECT_EQ(readFile(d.file("probe.syx")), "\xF0\x7D\x03\x01\xF7");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(readFile(d.file("out.syx")) == sent);
+}
+
+}  // namespace
