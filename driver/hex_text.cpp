@@ -26,11 +26,7 @@ bool parseHexValue(const char*& cursor, uint32_t& value) {
 }
 
 std::string hexByteText(unsigned char value) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
-    std::string result(text);
-    while (result.size() < 2) {
-        result.insert(0, "0");
-    }
-    return result;
+    // Digits by table: a listing of a whole bulk dump formats hundreds of thousands of bytes.
+    static const char kDigits[] = "0123456789ABCDEF";
+    return std::string{kDigits[value >> 4], kDigits[value & 0x0F]};
 }

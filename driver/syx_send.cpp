@@ -42,6 +42,8 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
     SysExSender sender;
     sender.outHandle = handle;
     sender.deviceId = outDevice;
+    // Each message has been played when the send returns; the pause between them is the gap.
+    sender.waitMs = 0;
     ProgressLine progress;
     const int32_t count = static_cast<int32_t>(file.messageStarts.size());
     startProgress(progress, "sending", count);

@@ -70,7 +70,7 @@ TEST(BulkTransfer, FileRoundTripThroughTheVirtualInstrument) {
     // Longer than 1000 bytes, and long enough to fill several receive buffers.
     const Bytes sent = message(15000, 1) + message(6, 2) + message(2000, 3);
     writeFile(d.file("in.syx"), sent);
-    const ProcessResult r = run(d, {"-send=in.syx", "-gap=5", "-idle=50", "-save=out.syx"});
+    const ProcessResult r = run(d, {"-send=in.syx", "-gap=5", "-idle=300", "-save=out.syx"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("no sysex sent"), std::string::npos);
     EXPECT_NE(r.err.find("sent 3 sysex messages (17006 bytes) from in.syx to MIDI output device "
@@ -82,7 +82,8 @@ TEST(BulkTransfer, FileRoundTripThroughTheVirtualInstrument) {
 
 TEST(BulkTransfer, BulkDumpIsWholeWithIdleAndCutToOneMessageWithout) {
     Directory d;
-    ProcessResult r = run(d, {"-idle=20", "-save=all.syx", "F0", "7D", "03", "7F", "F7"});
+    // The idle time is far above the dump's 10 ms pauses, even on a loaded machine.
+    ProcessResult r = run(d, {"-idle=300", "-save=all.syx", "F0", "7D", "03", "7F", "F7"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
     EXPECT_TRUE(readFile(d.file("all.syx")) == bulkDump(127));
@@ -200,7 +201,7 @@ std::string runWithTerminalStderr(const std::vector<std::string>& args) {
 TEST(BulkTransfer, ProgressLineOnATerminalOnly) {
     // 127 messages 10 ms apart: the collection lasts over a second.
     const std::string seen =
-        runWithTerminalStderr({MIDIPARLEY_EXE, "-idle=50", "F0", "7D", "03", "7F", "F7"});
+        runWithTerminalStderr({MIDIPARLEY_EXE, "-idle=300", "F0", "7D", "03", "7F", "F7"});
     const size_t progress = seen.find("\rreceiving: ");
     ASSERT_NE(progress, std::string::npos) << seen;
     EXPECT_NE(seen.find(" messages, ", progress), std::string::npos);
@@ -212,7 +213,7 @@ TEST(BulkTransfer, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(seen[press - 1], '\r');
     // Not a terminal: no progress (the bulk dump case above checks the whole error stream).
     Directory d;
-    const ProcessResult r = run(d, {"-idle=50", "F0", "7D", "03", "7F", "F7"});
+    const ProcessResult r = run(d, {"-idle=300", "F0", "7D", "03", "7F", "F7"});
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
 }
 
@@ -235,7 +236,7 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     writeFile(d.file("in.syx"), sent);
     ProcessResult r, probe;
     if (started) {
-        r = run(d, {"-send=in.syx", "-idle=100", "-save=out.syx"});
+        r = run(d, {"-send=in.syx", "-idle=300", "-save=out.syx"});
         // The JACK instrument echoes a bulk dump request the virtual instrument would answer.
         probe = run(d, {"-save=probe.syx", "F0", "7D", "03", "01", "F7"});
     }
