@@ -210,9 +210,17 @@ class VirtualInstrumentPorts : public MidiPortBackend {
 
     void closeInput(void*) override {
         Instrument& s = instrument();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        s.input.reset();
-        dropDump(s);
+        std::thread dumper;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            s.input.reset();
+            dropDump(s);
+            dumper = std::move(s.dumper);
+        }
+        // No thread of the instrument outlives the input it served.
+        if (dumper.joinable()) {
+            dumper.join();
+        }
     }
 
     MMRESULT openOutput(unsigned, void** port) override {

@@ -244,6 +244,7 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     stopJackServer(server);
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(probe.status, 0) << probe.err;
+    EXPECT_EQ(probe.err.find("warning"), std::string::npos) << probe.err;
     EXPECT_EQ(readFile(d.file("probe.syx")), "\xF0\x7D\x03\x01\xF7");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(readFile(d.file("out.syx")) == sent);
