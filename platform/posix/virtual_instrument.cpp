@@ -1,6 +1,9 @@
 // The built-in virtual instrument: one input and one output device that behave as an
 // instrument on a cable. What is sent to its output is answered on its input, on the input's
 // delivery thread, with no delay of its own; only a bulk dump paces its messages.
+#include <pthread.h>
+#include <sched.h>
+
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -106,6 +109,11 @@ std::vector<BYTE> bulkDumpMessage(BYTE k) {
 // Sends the queued dump messages with a pause before each later one, as an instrument takes
 // time between the patches of a bank. Ends when the queue is empty.
 void runDump(Instrument* s) {
+    // At the input delivery's priority where allowed: the pauses are the instrument's, not
+    // those of a busy machine, which would otherwise stretch them past a collector's idle time.
+    sched_param priority{};
+    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
     std::unique_lock<std::mutex> lock(s->mutex);
     bool first = true;
     while (!s->dumpQueue.empty()) {
