@@ -1,6 +1,7 @@
 #include "driver/bulk_options.h"
 
 #include "driver/bulk_wait.h"
+#include "driver/device_choice.h"
 #include "driver/program_options.h"
 #include "driver/progress.h"
 #include "driver/syx_send.h"
@@ -17,6 +18,10 @@ bool given(const OptionTable& table, const char* name) {
 bool commandLineHasMessage(int argc, const char* const* argv) {
     OptionTable commandLine;
     declareProgramOptions(commandLine);
+    // Device names are taken as given: only the message matters here.
+    DeviceChoice keepNames;
+    keepNames.resolveNames = false;
+    chooseDevicesByName(commandLine, keepNames);
     std::string ignored;
     commandLine.parseArguments(argc, argv, ignored);
     return !commandLine.positionals.empty();
