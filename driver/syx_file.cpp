@@ -32,8 +32,8 @@ size_t syxMessageLength(const SyxFile& file, size_t index) {
     return end - file.messageStarts[index];
 }
 
-bool splitSyxMessages(const std::vector<uint8_t>& bytes, SyxFile& file, size_t& errorOffset,
-                      std::string& errorText) {
+bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText) {
+    const std::vector<uint8_t>& bytes = file.bytes;
     file.messageStarts.clear();
     if (bytes.empty()) {
         errorOffset = 0;
@@ -89,7 +89,7 @@ bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText)
     }
     size_t offset = 0;
     std::string what;
-    if (!splitSyxMessages(file.bytes, file, offset, what)) {
+    if (!splitSyxMessages(file, offset, what)) {
         errorText = "invalid sysex file " + path + " at byte offset " + std::to_string(offset) +
                     ": " + what;
         return false;

@@ -16,11 +16,10 @@ struct SyxFile {
 // The length of message `index` of file.
 size_t syxMessageLength(const SyxFile& file, size_t index);
 
-// Splits bytes into messages: each starts with F0, ends with F7 and holds only bytes up to 7F
-// between, and nothing stands between messages. An empty input holds no message and fails
-// too. On failure errorOffset is the offending byte's offset and errorText says what is wrong.
-bool splitSyxMessages(const std::vector<uint8_t>& bytes, SyxFile& file, size_t& errorOffset,
-                      std::string& errorText);
+// Splits file.bytes into messages: each starts with F0, ends with F7 and holds only bytes up
+// to 7F between, and nothing stands between messages. No bytes hold no message and fail too.
+// On failure errorOffset is the offending byte's offset and errorText says what is wrong.
+bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText);
 
 // Reads and checks path. On failure errorText is the whole error line without "error: ".
 bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText);
