@@ -37,11 +37,13 @@ typedef const MidiSystemPorts* (*MidiSystemPortsEntry)(MidiBytesArrived arrived)
 
 }  // extern "C"
 
-// The module's file name, looked for beside the program and then where it was built.
+// The module's file name, looked for beside the program and then in
+// ../lib/midiparley/ from it.
 #define MIDI_SYSTEM_MODULE_NAME "midiparley-midi.so"
 
 // Cheap looks at the machine, made before the module is loaded and again by the module before
-// it asks a library: whether the ALSA sequencer's device is there to open, and whether a JACK
-// server's socket is there.
+// it asks a library: whether the ALSA sequencer's device is there (whether or not this user
+// may open it), and whether a JACK server's socket is there.
+#define kAlsaSequencerDevice "/dev/snd/seq"
 bool alsaSequencerDeviceExists();
 bool jackServerSocketExists();

@@ -13,10 +13,6 @@
 #include "platform/posix/midi_ports.h"
 #include "platform/posix/midi_system_module.h"
 
-#ifndef MIDI_SYSTEM_MODULE_BUILD_DIR
-#define MIDI_SYSTEM_MODULE_BUILD_DIR ""
-#endif
-
 namespace {
 
 void bytesArrived(void* device, const BYTE* bytes, size_t count) {
@@ -28,16 +24,16 @@ std::string programDirectory() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
-// Beside the program first, so that an installed copy uses its own module; then where the
-// build put it, for a program copied elsewhere from the build.
+// Only where the program itself lies: beside it (the build), then in the install layout's
+// library directory. Never a path fixed at build time, which others may be able to write to.
 const MidiSystemPorts* loadModule() {
     std::string tried;
-    for (const std::string& directory :
-         {programDirectory(), std::string(MIDI_SYSTEM_MODULE_BUILD_DIR)}) {
+    const std::string directory = programDirectory();
+    for (const std::string& place : {directory, directory + "../lib/midiparley/"}) {
         if (directory.empty()) {
-            continue;
+            break;  // without the program's path (and "/"-relative guesses), nothing is loaded
         }
-        const std::string path = directory + MIDI_SYSTEM_MODULE_NAME;
+        const std::string path = place + MIDI_SYSTEM_MODULE_NAME;
         void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
             tried += std::string("\n  ") + dlerror();

@@ -33,7 +33,7 @@ std::string withUnixLineEnds(std::string text) {
     return result;
 }
 
-// A fresh directory holding a copy of the executable, removed afterwards.
+// A fresh directory holding a copy of the executable (and its module), removed afterwards.
 struct Sandbox {
     fs::path directory;
     fs::path executable;
@@ -43,6 +43,11 @@ struct Sandbox {
         directory = mkdtemp(pattern);
         executable = directory / original.filename();
         fs::copy_file(original, executable);
+        // The MIDI system's module goes with the program, as a user copying it is told.
+        const fs::path module = original.parent_path() / "midiparley-midi.so";
+        if (fs::exists(module)) {
+            fs::create_symlink(fs::absolute(module), directory / module.filename());
+        }
     }
     ~Sandbox() {
         std::error_code ignored;
