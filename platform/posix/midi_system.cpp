@@ -2,7 +2,11 @@
 
 #include <alsa/asoundlib.h>
 
+#include <errno.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/posix/midi_system_module.h"
@@ -14,13 +18,18 @@ void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
-bool alsaSequencerOpens() {
+bool alsaSequencerOpens(std::string& reason) {
     if (!alsaSequencerDeviceExists()) {
+        return false;
+    }
+    if (access(kAlsaSequencerDevice, R_OK | W_OK) != 0) {
+        reason = std::strerror(errno);
         return false;
     }
     snd_lib_error_set_handler(quietAlsa);
     snd_seq_t* sequencer = nullptr;
-    if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) != 0) {
+    if (int error = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK)) {
+        reason = snd_strerror(error);
         return false;
     }
     snd_seq_close(sequencer);

@@ -5,8 +5,11 @@
 
 #include <jack/jack.h>
 
-// Whether the ALSA sequencer can be opened.
-bool alsaSequencerOpens();
+#include <string>
+
+// Whether the ALSA sequencer can be opened; when its device is there but it cannot, `reason`
+// says why in the system's words.
+bool alsaSequencerOpens(std::string& reason);
 // A client without ports of the running server; never starts a server. Null without one.
 jack_client_t* openJackProbe(const char* name);
 // Waits until JACK has begun `cycles` more process cycles, so that a new connection is in

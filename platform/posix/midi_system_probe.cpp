@@ -7,7 +7,8 @@
 #include "platform/posix/midi_system_module.h"
 
 bool alsaSequencerDeviceExists() {
-    return access("/dev/snd/seq", R_OK | W_OK) == 0;
+    struct stat info {};
+    return stat(kAlsaSequencerDevice, &info) == 0;
 }
 
 bool jackServerSocketExists() {

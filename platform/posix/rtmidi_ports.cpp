@@ -2,9 +2,12 @@
 // be opened, else a running JACK server, else no ports at all. The checks before RtMidi is
 // touched are cheap, as the system may come and go while the program runs. The libraries' own
 // messages are silenced: the program's streams carry only the program's texts.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "RtMidi.h"
+#include "platform/posix/bounded_call.h"
 #include "platform/posix/midi_system.h"
 #include "platform/posix/midi_system_module.h"
 
@@ -23,6 +27,39 @@ const char kClientName[] = "midiparley";
 MidiBytesArrived arrivedAtDevice = nullptr;
 // RtMidi's JACK output drops messages that do not fit its 16 KiB ring buffer without a word.
 constexpr DWORD kJackLongMessageLimit = 16380;
+
+// Past this a MIDI system is taken not to answer; opening a JACK client is the longest call.
+constexpr std::chrono::milliseconds kAnswerBound{2000};
+const char kAlsa[] = "ALSA sequencer";
+const char kJack[] = "JACK server";
+// The system last looked for or chosen, named when it does not answer.
+std::atomic<const char*> inUse{kJack};
+// Once a call did not answer, the system is left alone for the rest of the process.
+std::atomic<bool> silent{false};
+
+// Runs `run` bounded and gives its result, or `fallback` when the system did not answer (or
+// did not before). What a late call made is released with `undo`.
+template <typename Result, typename Run>
+Result bounded(Result fallback, Run run, void (*undo)(const Result&) = nullptr) {
+    if (silent.load(std::memory_order_acquire)) {
+        return fallback;
+    }
+    auto result = std::make_shared<Result>(fallback);
+    std::function<void()> release;
+    if (undo != nullptr) {
+        release = [result, undo] { undo(*result); };
+    }
+    if (callBounded([result, run] { *result = run(); }, release, kAnswerBound)) {
+        return *result;
+    }
+    if (!silent.exchange(true)) {
+        std::fprintf(stderr,
+                     "midiparley: the %s did not answer within %d seconds; going on without its "
+                     "ports\n",
+                     inUse.load(), static_cast<int>(kAnswerBound.count() / 1000));
+    }
+    return fallback;
+}
 
 // Any error or warning from RtMidi means the call it came from did not do its work.
 void noteError(RtMidiError::Type type, const std::string&, void* failed) {
@@ -41,6 +78,7 @@ struct RealInput {
     std::unique_ptr<RtMidiIn> midi;
     void* device = nullptr;
     std::atomic<bool> failed{false};
+    std::atomic<bool> closed{false};  // left open on a system that does not answer: deliver no more
 };
 
 struct RealOutput {
@@ -51,7 +89,7 @@ struct RealOutput {
 
 void onInput(double, std::vector<unsigned char>* message, void* record) {
     RealInput* input = static_cast<RealInput*>(record);
-    if (message != nullptr && !message->empty()) {
+    if (message != nullptr && !message->empty() && !input->closed.load(std::memory_order_acquire)) {
         arrivedAtDevice(input->device, message->data(), message->size());
     }
 }
@@ -197,17 +235,27 @@ class RtMidiPorts {
     }
 
   private:
-    static void onJackShutdown(void* ports) { static_cast<RtMidiPorts*>(ports)->jack_gone_ = true; }
+    static void onJackShutdown(void* ports) {
+        static_cast<RtMidiPorts*>(ports)->jack_gone_ = true;
+        // On JACK's thread, possibly during the program's own writes: one write call.
+        static const char kGone[] = "midiparley: the JACK server went away during the run\n";
+        ssize_t ignored = write(STDERR_FILENO, kGone, sizeof kGone - 1);
+        (void)ignored;
+    }
 
     // A client left open at exit would leave its files behind in the JACK server's directory.
+    // Bounded like every call: a server that does not answer would hold the exit too.
     static void closeAtExit() {
-        RtMidiPorts& ports = systemPorts();
-        std::lock_guard<std::mutex> lock(ports.mutex_);
-        if (ports.jack_ != nullptr) {
-            jack_client_close(ports.jack_);
-        }
-        ports.jack_ = nullptr;
-        ports.exiting_ = true;
+        bounded(0, [] {
+            RtMidiPorts& ports = systemPorts();
+            std::lock_guard<std::mutex> lock(ports.mutex_);
+            if (ports.jack_ != nullptr) {
+                jack_client_close(ports.jack_);
+            }
+            ports.jack_ = nullptr;
+            ports.exiting_ = true;
+            return 0;
+        });
     }
 
     // Chooses the MIDI system once one is there. A JACK server that went away is dropped,
@@ -224,7 +272,9 @@ class RtMidiPorts {
         if (api_ != RtMidi::UNSPECIFIED) {
             return true;
         }
-        if (alsaSequencerOpens()) {
+        std::string reason;
+        inUse = kAlsa;
+        if (alsaSequencerOpens(reason)) {
             try {
                 lister_in_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, kClientName);
                 lister_out_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
@@ -237,6 +287,15 @@ class RtMidiPorts {
             api_ = RtMidi::LINUX_ALSA;
             return true;
         }
+        // Else device numbers would shift onto the built-in instrument without a word.
+        if (!reason.empty() && !alsa_reason_told_) {
+            alsa_reason_told_ = true;
+            std::fprintf(stderr,
+                         "midiparley: the ALSA sequencer cannot be opened (%s); going on without "
+                         "its ports\n",
+                         reason.c_str());
+        }
+        inUse = kJack;
         if (!jackServerSocketExists()) {
             return false;
         }
@@ -297,6 +356,7 @@ class RtMidiPorts {
     jack_client_t* jack_ = nullptr;  // without ports: shows the server runs, lists, keeps time
     std::atomic<bool> jack_gone_{false};
     bool exiting_ = false;
+    bool alsa_reason_told_ = false;
     std::unique_ptr<RtMidiIn> lister_in_;  // ALSA only
     std::unique_ptr<RtMidiOut> lister_out_;
     std::atomic<bool> lister_failed_{false};
@@ -319,25 +379,90 @@ void copyName(const std::string& text, char* name, size_t size) {
     name[length] = '\0';
 }
 
+struct Opened {
+    MMRESULT result;
+    void* port;
+};
+
+void closeLateInput(const Opened& opened) {
+    if (opened.result == MMSYSERR_NOERROR) {
+        systemPorts().closeInput(opened.port);
+    }
+}
+
+void closeLateOutput(const Opened& opened) {
+    if (opened.result == MMSYSERR_NOERROR) {
+        systemPorts().closeOutput(opened.port);
+    }
+}
+
+// Every call bounded. Bytes to send are copied: the caller may reuse its buffer once the call
+// has given up.
 const MidiSystemPorts kSystemPorts = {
-    [] { return systemPorts().inputCount(); },
-    [] { return systemPorts().outputCount(); },
+    [] { return bounded(0u, [] { return systemPorts().inputCount(); }); },
+    [] { return bounded(0u, [] { return systemPorts().outputCount(); }); },
     [](unsigned index, char* name, size_t size) {
-        copyName(systemPorts().inputName(index), name, size);
+        copyName(bounded(std::string(), [index] { return systemPorts().inputName(index); }), name,
+                 size);
     },
     [](unsigned index, char* name, size_t size) {
-        copyName(systemPorts().outputName(index), name, size);
+        copyName(bounded(std::string(), [index] { return systemPorts().outputName(index); }), name,
+                 size);
     },
     [](unsigned index, void* device, void** port) {
-        return systemPorts().openInput(index, device, port);
+        Opened opened = bounded(
+            Opened{MMSYSERR_ERROR, nullptr},
+            [index, device] {
+                Opened made{MMSYSERR_ERROR, nullptr};
+                made.result = systemPorts().openInput(index, device, &made.port);
+                return made;
+            },
+            closeLateInput);
+        *port = opened.port;
+        return opened.result;
     },
-    [](void* port) { systemPorts().closeInput(port); },
-    [](unsigned index, void** port) { return systemPorts().openOutput(index, port); },
-    [](void* port) { systemPorts().closeOutput(port); },
+    [](void* port) {
+        // Left open when the system does not answer, but silent towards the program.
+        static_cast<RealInput*>(port)->closed.store(true, std::memory_order_release);
+        bounded(0, [port] {
+            systemPorts().closeInput(port);
+            return 0;
+        });
+    },
+    [](unsigned index, void** port) {
+        Opened opened = bounded(
+            Opened{MMSYSERR_ERROR, nullptr},
+            [index] {
+                Opened made{MMSYSERR_ERROR, nullptr};
+                made.result = systemPorts().openOutput(index, &made.port);
+                return made;
+            },
+            closeLateOutput);
+        *port = opened.port;
+        return opened.result;
+    },
+    [](void* port) {
+        bounded(0, [port] {
+            systemPorts().closeOutput(port);
+            return 0;
+        });
+    },
     [](void* port, const BYTE* bytes, size_t count) {
-        return systemPorts().sendShort(port, bytes, count);
+        std::vector<BYTE> message(bytes, bytes + count);
+        return bounded(static_cast<MMRESULT>(MMSYSERR_ERROR), [port, message] {
+            return systemPorts().sendShort(port, message.data(), message.size());
+        });
     },
-    [](void* port, const MIDIHDR* header) { return systemPorts().sendLong(port, header); },
+    [](void* port, const MIDIHDR* header) {
+        auto message = std::make_shared<std::vector<char>>(header->lpData,
+                                                           header->lpData + header->dwBufferLength);
+        return bounded(static_cast<MMRESULT>(MMSYSERR_ERROR), [port, message] {
+            MIDIHDR copy{};
+            copy.lpData = message->data();
+            copy.dwBufferLength = static_cast<DWORD>(message->size());
+            return systemPorts().sendLong(port, &copy);
+        });
+    },
 };
 
 }  // namespace

@@ -1,0 +1,123 @@
+// The built executable against MIDI systems that misbehave: a private JACK server that is
+// stopped or killed under it, an ALSA sequencer that cannot be opened, a module that is not
+// there.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "platform/posix/jack_server.h"
+#include "tests/e2e/run_process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kExe = MIDIPARLEY_DEFAULT_EXE;
+const std::string kIdentityReply = "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n";
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class WithJackServer : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (findProgram("jackd").empty()) {
+            GTEST_SKIP() << "jackd is not installed";
+        }
+        ASSERT_TRUE(startJackServer(server_, error_)) << error_;
+    }
+    void TearDown() override {
+        if (server_.pid > 0) {
+            kill(server_.pid, SIGCONT);
+        }
+        stopChild(instrument_);
+        stopJackServer(server_);
+    }
+
+    ChildProcess server_;
+    ChildProcess instrument_;
+    std::string error_;
+};
+
+TEST_F(WithJackServer, ACopyWithoutItsModuleSaysSoAndHoldsNoBuildPath) {
+    char pattern[] = "/tmp/midiparley-copy-XXXXXX";
+    const fs::path directory = mkdtemp(pattern);
+    fs::copy_file(kExe, directory / "midiparley");
+    ProcessResult run =
+        runProcess({(directory / "midiparley").string(), "-timeout=0"}, "\x1b", "/", 30);
+    // Debug information names the build's directories; the program itself must not.
+    ProcessResult strip =
+        runProcess({"objcopy", "--strip-debug", (directory / "midiparley").string(),
+                    (directory / "stripped").string()},
+                   "", "/", 30);
+    ProcessResult grep = runProcess(
+        {"grep", "-c", fs::path(kExe).parent_path().string(), (directory / "stripped").string()},
+        "", "/", 30);
+    fs::remove_all(directory);
+    EXPECT_TRUE(contains(run.err, "a MIDI system is running but its module did not load:"))
+        << run.err;
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(strip.status, 0) << strip.err;
+    EXPECT_EQ(grep.out, "0\n");
+}
+
+TEST_F(WithJackServer, AStoppedServerIsLeftAfterTwoSecondsForTheVirtualInstrument) {
+    kill(server_.pid, SIGSTOP);
+    auto start = std::chrono::steady_clock::now();
+    ProcessResult run = runProcess({kExe, "F0", "7E", "7F", "06", "01", "F7"}, "\x1b", "/", 30);
+    auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_TRUE(contains(run.err,
+                         "midiparley: the JACK server did not answer within 2 seconds; "
+                         "going on without its ports\n"))
+        << run.err;
+    EXPECT_TRUE(contains(run.out, kIdentityReply)) << run.out;
+    EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
+    ASSERT_TRUE(startInstrument(JACK_INSTRUMENT_PATH, "killed-instrument", instrument_, error_))
+        << error_;
+    // Kills the server once the tool's input port is there.
+    std::thread killer([this] {
+        auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < giveUp &&
+               !contains(runProcess({findProgram("jack_lsp")}, "", "/", 5).out, "midiparley:")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        kill(server_.pid, SIGKILL);
+    });
+    ProcessResult run = runProcess({kExe, "-timeout=6"}, "\x1b", "/", 60);
+    killer.join();
+    EXPECT_EQ(run.err,
+              "awaiting sysex data from MIDI input device 0...\n"
+              "midiparley: the JACK server went away during the run\n"
+              "warning: no end of sysex (F7) received from MIDI input device 0\n"
+              "Press <esc> to cancel the application...\n");
+    EXPECT_EQ(run.status, 0);
+}
+
+// A sequencer device that is there but is no sequencer, in a mount namespace of the test's own.
+TEST(AlsaSequencer, ThatCannotBeOpenedIsNamedAndLeftForTheVirtualInstrument) {
+    if (runProcess({"unshare", "-rm", "true"}, "", "/", 10).status != 0) {
+        GTEST_SKIP() << "no user and mount namespaces here";
+    }
+    ProcessResult run =
+        runProcess({"unshare", "-rm", "sh", "-c",
+                    "mount -t tmpfs none /dev && mkdir /dev/snd /dev/snd/seq && exec \"$0\" \"$@\"",
+                    kExe, "F0", "7E", "7F", "06", "01", "F7"},
+                   "\x1b", "/", 30);
+    EXPECT_TRUE(contains(run.err,
+                         "midiparley: the ALSA sequencer cannot be opened (Is a "
+                         "directory); going on without its ports\nsent sysex"))
+        << run.err;
+    EXPECT_TRUE(contains(run.out, kIdentityReply)) << run.out;
+}
+
+}  // namespace
