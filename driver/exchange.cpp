@@ -160,6 +160,10 @@ int runExchange(int argc, const char* const* argv) {
                                     ? awaitQuietAfterAnswer(recorder, timeoutMs, bulk.idleMs)
                                     : awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
+    if (lostSysExBytes != 0) {
+        writeLine(stderr, "warning: the input buffers ran out; " + std::to_string(lostSysExBytes) +
+                              " bytes of sysex input were lost\n");
+    }
     if (!answerComplete) {
         writeLine(stderr, "warning: no end of sysex (F7) received from MIDI input device " +
                               std::to_string(inDevice) + "\n");

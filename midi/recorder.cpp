@@ -9,6 +9,7 @@ int32_t sysExBufferCount = 0;
 std::atomic<uint32_t> lastClockTime{0};
 std::atomic<uint32_t> currentClockIndex{1};
 RecordedEvent pendingEvent;
+uint32_t lostSysExBytes = 0;
 
 namespace {
 
@@ -230,6 +231,8 @@ void closeRecorder(MidiInRecorder& recorder) {
         for (int32_t i = 0; i < sysExBufferCount; ++i) {
             midiInUnprepareHeader(recorder.inHandle, &sysExBuffers[i], sizeof(MIDIHDR));
         }
+        const uint32_t lost = midiInLostSysExBytes(recorder.inHandle);
+        lostSysExBytes = lost > UINT32_MAX - lostSysExBytes ? UINT32_MAX : lostSysExBytes + lost;
         midiInClose(recorder.inHandle);
         recorder.inHandle = nullptr;
     }

@@ -77,6 +77,9 @@ extern int32_t sysExBufferCount;
 extern std::atomic<uint32_t> lastClockTime;
 // 1 at program start, +1 for every clock received; never reset.
 extern std::atomic<uint32_t> currentClockIndex;
+// SysEx bytes the input device dropped for want of a free buffer, over every opening (its
+// count is taken when the device closes).
+extern uint32_t lostSysExBytes;
 // The event the callback fills before copying it into the event area (callback thread only).
 extern RecordedEvent pendingEvent;
 

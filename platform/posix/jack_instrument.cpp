@@ -1,7 +1,8 @@
 // An instrument on a JACK server, for the tests of the real MIDI ports. It answers a device
 // inquiry (F0 7E id 06 01 F7) with an identity reply and a dump request (F0 7D 01 hh ll F7)
-// with hh * 128 + ll counting bytes, in the same process cycle; any other event (also a part
-// of a long SysEx message) goes back unchanged.
+// with hh * 128 + ll counting bytes, in the same process cycle; a long dump request
+// (F0 7D 03 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; any
+// other event (also a part of a long SysEx message) goes back unchanged.
 // Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist and
 // ends when its standard input closes.
 #include <jack/jack.h>
@@ -14,14 +15,41 @@ namespace {
 
 jack_port_t* inPort = nullptr;
 jack_port_t* outPort = nullptr;
+// The long dump: bytes in all, and bytes sent so far.
+size_t longTotal = 0;
+size_t longSent = 0;
 
 const unsigned char kIdentityReply[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
                                         0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
 void quiet(const char*) {}
 
+void sendLongPiece(void* outBuffer) {
+    const size_t size = longTotal - longSent < 4000 ? longTotal - longSent : 4000;
+    jack_midi_data_t* piece = jack_midi_event_reserve(outBuffer, 0, size);
+    if (piece == nullptr) {
+        return;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        piece[i] = static_cast<jack_midi_data_t>((longSent + i) & 0x7F);
+    }
+    if (longSent == 0) {
+        piece[0] = 0xF0;
+    }
+    longSent += size;
+    if (longSent == longTotal) {
+        piece[size - 1] = 0xF7;
+        longTotal = longSent = 0;
+    }
+}
+
 void answer(const jack_midi_event_t& request, void* outBuffer) {
     const unsigned char* m = request.buffer;
+    if (request.size == 5 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x03 && m[4] == 0xF7) {
+        longTotal = m[3] * 10000u;
+        longSent = 0;
+        return;
+    }
     if (request.size != 6 || m[0] != 0xF0 || m[5] != 0xF7) {
         jack_midi_event_write(outBuffer, request.time, m, request.size);
         return;
@@ -54,6 +82,9 @@ int process(jack_nframes_t frames, void*) {
         if (jack_midi_event_get(&event, inBuffer, i) == 0) {
             answer(event, outBuffer);
         }
+    }
+    if (longTotal != 0) {
+        sendLongPiece(outBuffer);
     }
     return 0;
 }

@@ -26,7 +26,9 @@ void deliver(std::unique_lock<std::mutex>& lock, MidiInDevice& device,
 void returnBuffersNow(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
     std::vector<InputEvent> events;
     returnAllBuffers(device.assembler, device.buffers, events);
+    const size_t lost = device.assembler.lostBytes;
     device.assembler = SysExAssembler{};
+    device.assembler.lostBytes = lost;
     deliver(lock, device, events, monotonicMilliseconds() - device.startTime);
 }
 

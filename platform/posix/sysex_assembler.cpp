@@ -17,8 +17,10 @@ void endSysEx(SysExAssembler& state, std::deque<MIDIHDR*>& queue, std::vector<In
     state.inSysEx = false;
 }
 
-void storeSysExByte(std::deque<MIDIHDR*>& queue, BYTE byte, std::vector<InputEvent>& out) {
+void storeSysExByte(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
+                    std::vector<InputEvent>& out) {
     if (queue.empty()) {
+        ++state.lostBytes;
         return;
     }
     MIDIHDR* header = queue.front();
@@ -44,7 +46,7 @@ void feedStatus(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
     }
     if (byte == 0xF7) {
         if (state.inSysEx) {
-            storeSysExByte(queue, byte, out);
+            storeSysExByte(state, queue, byte, out);
             state.inSysEx = false;
         }
         return;
@@ -54,7 +56,7 @@ void feedStatus(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
     state.runningStatus = 0;
     if (byte == 0xF0) {
         state.inSysEx = true;
-        storeSysExByte(queue, byte, out);
+        storeSysExByte(state, queue, byte, out);
         return;
     }
     int length = shortMessageLength(byte);
@@ -68,7 +70,7 @@ void feedStatus(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
 void feedData(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
               std::vector<InputEvent>& out) {
     if (state.inSysEx) {
-        storeSysExByte(queue, byte, out);
+        storeSysExByte(state, queue, byte, out);
         return;
     }
     if (state.runningStatus == 0) {

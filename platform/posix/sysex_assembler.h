@@ -21,6 +21,7 @@ struct SysExAssembler {
     BYTE runningStatus = 0;
     BYTE data[2] = {0, 0};
     int dataCount = 0;
+    size_t lostBytes = 0;  // SysEx bytes that came while no header was queued
 };
 
 // Number of bytes of a short message starting with this status byte (status included);
@@ -29,7 +30,8 @@ int shortMessageLength(BYTE status);
 
 // Feeds input bytes. SysEx bytes fill the queue's front header, which is returned (popped,
 // marked done, reported as MIM_LONGDATA) once full or holding F7; with no header queued they
-// are lost. Realtime bytes never interrupt a SysEx; any other status byte ends it.
+// are lost, and counted in state.lostBytes. Realtime bytes never interrupt a SysEx; any other
+// status byte ends it.
 void assembleBytes(SysExAssembler& state, std::deque<MIDIHDR*>& queue, const BYTE* bytes,
                    size_t count, std::vector<InputEvent>& out);
 

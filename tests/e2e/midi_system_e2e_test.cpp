@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -101,6 +102,20 @@ TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
               "warning: no end of sysex (F7) received from MIDI input device 0\n"
               "Press <esc> to cancel the application...\n");
     EXPECT_EQ(run.status, 0);
+}
+
+TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
+    ASSERT_TRUE(startInstrument(JACK_INSTRUMENT_PATH, "long-instrument", instrument_, error_))
+        << error_;
+    // 700,000 bytes, of which 640 buffers of 1024 bytes hold 655,360.
+    ProcessResult run =
+        runProcess({kExe, "-timeout=6", "F0", "7D", "03", "46", "F7"}, "\x1b", "/", 60);
+    EXPECT_TRUE(contains(run.err,
+                         "awaiting sysex data from MIDI input device 0...\n"
+                         "warning: the input buffers ran out; 44640 bytes of sysex input were "
+                         "lost\nwarning: no end of sysex (F7) received from MIDI input device 0\n"))
+        << run.err;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6 + 640);  // usage, buffers
 }
 
 // A sequencer device that is there but is no sequencer, in a mount namespace of the test's own.
