@@ -27,5 +27,6 @@ std::vector<std::vector<BYTE>> virtualInstrumentLongMessages();
 std::vector<DWORD> virtualInstrumentShortMessages();
 // Whether received short messages are sent back on the input (on by default).
 void virtualInstrumentEchoShortMessages(bool on);
-// Back to the start: nothing received, no failure or hold pending, echo on.
+// Back to the start: nothing received, no failure or hold pending, echo on. Received messages
+// are logged from the first reset on, never before (the program itself keeps no log).
 void virtualInstrumentResetControl();

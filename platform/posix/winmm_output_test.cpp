@@ -1,6 +1,7 @@
 // MIDI output and device information through the virtual instrument.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/posix/midi_test_input.h"
@@ -9,6 +10,30 @@
 namespace {
 
 const char kVirtualName[] = "midiparley virtual instrument";
+
+// In a process of its own (the test re-runs the executable), as the program runs.
+TEST(VirtualInstrumentLog, TheProgramKeepsNoneHoweverMuchItSends) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto sendMany = [] {
+        HMIDIOUT out = nullptr;
+        if (midiOutOpen(&out, findOutputDevice(kVirtualName), 0, 0, CALLBACK_NULL) != 0) {
+            std::exit(2);
+        }
+        std::vector<BYTE> message = {0xF0, 0x01, 0xF7};
+        MIDIHDR header{};
+        header.lpData = reinterpret_cast<LPSTR>(message.data());
+        header.dwBufferLength = 3;
+        midiOutPrepareHeader(out, &header, sizeof header);
+        for (int i = 0; i < 1000; ++i) {
+            midiOutShortMsg(out, 0x403090);
+            midiOutLongMsg(out, &header, sizeof header);
+        }
+        const bool kept =
+            !virtualInstrumentShortMessages().empty() || !virtualInstrumentLongMessages().empty();
+        std::exit(kept ? 1 : 0);
+    };
+    EXPECT_EXIT(sendMany(), testing::ExitedWithCode(0), "");
+}
 
 class VirtualOutput : public testing::Test {
   protected:
