@@ -31,8 +31,11 @@ std::string serverName() {
 // process, however it ends.
 int serverTurn = -1;
 
+// One lock file per user: one created by another user (root) may not be open to this one.
+// flock needs no write access, so it is opened read-only.
 bool takeServerTurn(std::string& error) {
-    int fd = open("/tmp/midiparley-jack-tests.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+    const std::string path = "/tmp/midiparley-jack-tests-" + std::to_string(getuid()) + ".lock";
+    int fd = open(path.c_str(), O_CREAT | O_RDONLY | O_CLOEXEC, 0600);
     auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(240);
     while (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (std::chrono::steady_clock::now() > giveUp) {
@@ -43,7 +46,7 @@ bool takeServerTurn(std::string& error) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // another test's server
     }
     if (fd < 0) {
-        error = "no turn to start a JACK server (lock file busy or not writable)";
+        error = "no turn to start a JACK server (" + path + " busy or not readable)";
         return false;
     }
     serverTurn = fd;
@@ -56,7 +59,15 @@ bool takeServerTurn(std::string& error) {
 bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child) {
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
+    auto closePipes = [&] {
+        for (int fd : {in[0], in[1], out[0], out[1]}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    };
     if ((keepInput && pipe2(in, O_CLOEXEC) != 0) || (output && pipe2(out, O_CLOEXEC) != 0)) {
+        closePipes();
         return false;
     }
     std::vector<char*> argv;
@@ -79,6 +90,10 @@ bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, Ch
         execv(argv[0], argv.data());
         _exit(127);
     }
+    if (pid < 0) {
+        closePipes();
+        return false;
+    }
     if (keepInput) {
         close(in[0]);
         child.input = in[1];
@@ -88,7 +103,7 @@ bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, Ch
         *output = out[0];
     }
     child.pid = pid;
-    return pid > 0;
+    return true;
 }
 
 // Waits up to `ms` for the child to end; reaps it and gives its status when it has.

@@ -3,6 +3,8 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <system_error>
+
 #include "platform/posix/clock.h"
 
 namespace {
@@ -94,10 +96,15 @@ void stopLocked(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
     }
 }
 
-void startDelivery(MidiInDevice& device) {
-    device.thread = std::thread(deliveryLoop, &device);
+bool startDelivery(MidiInDevice& device) {
+    try {
+        device.thread = std::thread(deliveryLoop, &device);
+    } catch (const std::system_error&) {
+        return false;
+    }
     std::unique_lock<std::mutex> lock(device.mutex);
     device.settled.wait(lock, [&] { return device.opened; });
+    return true;
 }
 
 void endDelivery(MidiInDevice& device) {

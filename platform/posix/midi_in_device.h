@@ -44,8 +44,9 @@ struct MidiInDevice {
     std::thread thread;
 };
 
-// Starts the delivery thread; returns once MIM_OPEN has been delivered.
-void startDelivery(MidiInDevice& device);
+// Starts the delivery thread; returns once MIM_OPEN has been delivered. False when the
+// system refuses the thread (nothing was delivered then).
+bool startDelivery(MidiInDevice& device);
 // Delivers MIM_CLOSE and ends the delivery thread. No input may arrive any more.
 void endDelivery(MidiInDevice& device);
 bool onDeliveryThread(const MidiInDevice& device);

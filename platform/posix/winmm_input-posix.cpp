@@ -65,7 +65,10 @@ MMRESULT midiInOpen(LPHMIDIIN handle, UINT deviceId, DWORD_PTR callback, DWORD_P
     if (result != MMSYSERR_NOERROR) {
         return result;
     }
-    startDelivery(*device);
+    if (!startDelivery(*device)) {
+        backend->closeInput(device->port);
+        return MMSYSERR_NOMEM;
+    }
     {
         std::lock_guard<std::mutex> lock(r.mutex);
         r.devices[reinterpret_cast<uintptr_t>(device->handle)] = device;

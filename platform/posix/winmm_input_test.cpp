@@ -3,6 +3,8 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +19,34 @@ namespace {
 const char kVirtualName[] = "midiparley virtual instrument";
 const std::vector<BYTE> kIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
                                           0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Address space cut to just above what the process uses, so that no thread stack fits; in a
+// process of its own (the test re-runs the executable).
+TEST(VirtualInputThread, ThatCannotStartLeavesTheDeviceFree) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto openWithoutRoom = [] {
+        const UINT device = static_cast<UINT>(findInputDevice(kVirtualName));
+        unsigned long pages = 0;
+        FILE* statm = std::fopen("/proc/self/statm", "r");
+        if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) {
+            std::exit(2);
+        }
+        std::fclose(statm);
+        rlimit original{};
+        getrlimit(RLIMIT_AS, &original);
+        rlimit tight = original;
+        tight.rlim_cur = pages * sysconf(_SC_PAGESIZE) + (4 << 20);
+        setrlimit(RLIMIT_AS, &tight);
+        HMIDIIN handle = nullptr;
+        MMRESULT refused = midiInOpen(&handle, device, 0, 0, CALLBACK_NULL);
+        setrlimit(RLIMIT_AS, &original);
+        MMRESULT opened = midiInOpen(&handle, device, 0, 0, CALLBACK_NULL);
+        std::exit(refused == MMSYSERR_NOMEM && opened == MMSYSERR_NOERROR ? 0 : 1);
+    };
+    EXPECT_EXIT(openWithoutRoom(), testing::ExitedWithCode(0), "");
+}
+#endif
 
 class VirtualInput : public testing::Test {
   protected:

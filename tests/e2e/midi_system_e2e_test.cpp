@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,6 +117,27 @@ TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
                          "lost\nwarning: no end of sysex (F7) received from MIDI input device 0\n"))
         << run.err;
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6 + 640);  // usage, buffers
+}
+
+// The tests' own child processes: a start that fails half-way closes what it opened.
+TEST(TestChildProcess, AStartThatFailsLeavesNoDescriptorOpen) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto startWithTwoDescriptorsFree = [] {
+        rlimit limit{64, 64};
+        setrlimit(RLIMIT_NOFILE, &limit);
+        int last = -1;
+        for (int fd = dup(0); fd >= 0; fd = dup(0)) {
+            last = fd;
+        }
+        close(last);
+        close(last - 1);
+        // The input pipe takes both; the output pipe cannot open.
+        ChildProcess child;
+        std::string error;
+        bool started = startInstrument("/bin/true", "none", child, error);
+        std::exit(!started && dup(0) >= 0 && dup(0) >= 0 ? 0 : 1);
+    };
+    EXPECT_EXIT(startWithTwoDescriptorsFree(), testing::ExitedWithCode(0), "");
 }
 
 // A sequencer device that is there but is no sequencer, in a mount namespace of the test's own.
