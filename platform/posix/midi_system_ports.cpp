@@ -146,8 +146,8 @@ class LoadedMidiSystem : public MidiPortBackend {
 }  // namespace
 
 #if defined(__SANITIZE_THREAD__)
-// RtMidi hands bytes to its JACK thread through libjack's lock-free ring buffer, whose memory
-// barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
+// RtMidi's JACK output and our JACK input pass bytes through libjack's lock-free ring buffer, whose
+// memory barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
 extern "C" const char* __tsan_default_suppressions() {
     return "race:jack_ringbuffer_\n";
 }

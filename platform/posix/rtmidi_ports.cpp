@@ -1,5 +1,6 @@
-// The MIDI system module: the real MIDI system through RtMidi, the ALSA sequencer where it can
-// be opened, else a running JACK server, else no ports at all. The checks before RtMidi is
+// The MIDI system module: the real MIDI system through RtMidi (JACK input through a port of our
+// own, see jack_input.h), the ALSA sequencer where it can be opened, else a running JACK
+// server, else no ports at all. The checks before RtMidi is
 // touched are cheap, as the system may come and go while the program runs. The libraries' own
 // messages are silenced: the program's streams carry only the program's texts.
 #include <unistd.h>
@@ -17,6 +18,7 @@
 
 #include "RtMidi.h"
 #include "platform/posix/bounded_call.h"
+#include "platform/posix/jack_input.h"
 #include "platform/posix/midi_system.h"
 #include "platform/posix/midi_system_module.h"
 
@@ -75,7 +77,8 @@ bool ownPort(const std::string& name) {
 }
 
 struct RealInput {
-    std::unique_ptr<RtMidiIn> midi;
+    std::unique_ptr<RtMidiIn> midi;  // ALSA
+    JackInput* jack = nullptr;       // JACK: our own port, off RtMidi's locking, allocating path
     void* device = nullptr;
     std::atomic<bool> failed{false};
     std::atomic<bool> closed{false};  // left open on a system that does not answer: deliver no more
@@ -91,6 +94,13 @@ void onInput(double, std::vector<unsigned char>* message, void* record) {
     RealInput* input = static_cast<RealInput*>(record);
     if (message != nullptr && !message->empty() && !input->closed.load(std::memory_order_acquire)) {
         arrivedAtDevice(input->device, message->data(), message->size());
+    }
+}
+
+void onJackInput(void* record, const BYTE* bytes, size_t count) {
+    RealInput* input = static_cast<RealInput*>(record);
+    if (!input->closed.load(std::memory_order_acquire)) {
+        arrivedAtDevice(input->device, bytes, count);
     }
 }
 
@@ -139,6 +149,14 @@ class RtMidiPorts {
         }
         auto input = std::make_unique<RealInput>();
         input->device = device;
+        if (api_ == RtMidi::UNIX_JACK) {
+            input->jack = openJackInput(kClientName, inputs_[index], onJackInput, input.get());
+            if (input->jack == nullptr) {
+                return MMSYSERR_ERROR;
+            }
+            *port = input.release();
+            return MMSYSERR_NOERROR;
+        }
         try {
             input->midi = std::make_unique<RtMidiIn>(api_, kClientName);
         } catch (const RtMidiError&) {
@@ -161,6 +179,10 @@ class RtMidiPorts {
 
     void closeInput(void* port) {
         std::unique_ptr<RealInput> input(static_cast<RealInput*>(port));
+        if (input->jack != nullptr) {
+            closeJackInput(input->jack);
+            return;
+        }
         input->midi->closePort();
         input->midi.reset();  // closes the client: its process thread has stopped after this
     }
