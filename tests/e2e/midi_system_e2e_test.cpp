@@ -86,11 +86,12 @@ TEST_F(WithJackServer, AStoppedServerIsLeftAfterTwoSecondsForTheVirtualInstrumen
 TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
     ASSERT_TRUE(startInstrument(JACK_INSTRUMENT_PATH, "killed-instrument", instrument_, error_))
         << error_;
-    // Kills the server once the tool's input port is there.
+    // Ends the server once the tool's input is connected: its opening has ended then.
     std::thread killer([this] {
         auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < giveUp &&
-               !contains(runProcess({findProgram("jack_lsp")}, "", "/", 5).out, "midiparley:")) {
+               !contains(runProcess({findProgram("jack_lsp"), "-c"}, "", "/", 5).out,
+                         "killed-instrument:out\n   midiparley")) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         kill(server_.pid, SIGTERM);  // SIGKILL would leave its slot in JACK's shared registry
