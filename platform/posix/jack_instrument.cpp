@@ -1,7 +1,7 @@
 // An instrument on a JACK server, for the tests of the real MIDI ports. It answers a device
 // inquiry (F0 7E id 06 01 F7) with an identity reply and a dump request (F0 7D 01 hh ll F7)
 // with hh * 128 + ll counting bytes, in the same process cycle; a long dump request
-// (F0 7D 03 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; any
+// (F0 7D 05 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; any
 // other event (also a part of a long SysEx message) goes back unchanged.
 // Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist and
 // ends when its standard input closes.
@@ -45,7 +45,7 @@ void sendLongPiece(void* outBuffer) {
 
 void answer(const jack_midi_event_t& request, void* outBuffer) {
     const unsigned char* m = request.buffer;
-    if (request.size == 5 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x03 && m[4] == 0xF7) {
+    if (request.size == 5 && m[0] == 0xF0 && m[1] == 0x7D && m[2] == 0x05 && m[4] == 0xF7) {
         longTotal = m[3] * 10000u;
         longSent = 0;
         return;

@@ -111,7 +111,7 @@ TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
         << error_;
     // 700,000 bytes, of which 640 buffers of 1024 bytes hold 655,360.
     ProcessResult run =
-        runProcess({kExe, "-timeout=6", "F0", "7D", "03", "46", "F7"}, "\x1b", "/", 60);
+        runProcess({kExe, "-timeout=6", "F0", "7D", "05", "46", "F7"}, "\x1b", "/", 60);
     EXPECT_TRUE(contains(run.err,
                          "awaiting sysex data from MIDI input device 0...\n"
                          "warning: the input buffers ran out; 44640 bytes of sysex input were "
