@@ -1,7 +1,9 @@
 #include "driver/exchange.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,19 @@ constexpr int kEscKey = 27;
 void writeLine(FILE* stream, const std::string& line) {
     std::fputs(line.c_str(), stream);
     std::fflush(stream);
+}
+
+// Writes text to standard output and flushes it; false (errno telling why) when it did not
+// all arrive. The output is the point of the run, so a loss must not pass for success.
+bool writeOut(const std::string& text) {
+    return std::fputs(text.c_str(), stdout) != EOF && std::fflush(stdout) == 0;
+}
+
+// Reports the failed write that set errno; the run's status.
+int outputFailed() {
+    const std::string reason = std::strerror(errno);
+    writeLine(stderr, "error: cannot write to standard output: " + reason + "\n");
+    return 1;
 }
 
 // Sends the message to outDevice; false (with the message written) when that fails.
@@ -64,8 +79,9 @@ bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     return true;
 }
 
-// One line per recorded SysEx buffer, each byte as two hexadecimal digits and a blank.
-void printAnswer(const MidiInRecorder& recorder) {
+// One line per recorded SysEx buffer, each byte as two hexadecimal digits and a blank; false
+// (errno telling why) when the lines did not all arrive.
+bool printAnswer(const MidiInRecorder& recorder) {
     const int32_t count = publishedEventCount(recorder);
     for (int32_t i = 0; i < count; ++i) {
         const RecordedEvent& event = recorder.events[i];
@@ -80,9 +96,11 @@ void printAnswer(const MidiInRecorder& recorder) {
             line += ' ';
         }
         line += '\n';
-        std::fputs(line.c_str(), stdout);
+        if (std::fputs(line.c_str(), stdout) == EOF) {
+            return false;
+        }
     }
-    std::fflush(stdout);
+    return std::fflush(stdout) == 0;
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
@@ -108,8 +126,7 @@ int runExchange(int argc, const char* const* argv) {
     std::string errorText;
     if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {
         writeLine(stderr, "error: " + errorText + "\n");
-        printUsage();
-        return 1;
+        return printUsage() ? 1 : outputFailed();
     }
     if (table.getBool("list")) {
         printDeviceList();
@@ -124,20 +141,27 @@ int runExchange(int argc, const char* const* argv) {
         return 1;
     }
 
-    if (table.positionals.empty() && !bulk.send) {
-        writeLine(stdout, "no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n");
+    if (table.positionals.empty() && !bulk.send &&
+        !writeOut("no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {
+        return outputFailed();
     }
     // With -send the message (from the settings file) gives way to the file.
     const ByteTokenCheck message =
         checkByteTokens(bulk.send ? std::vector<std::string>() : table.positionals);
     if (!message.valid) {
         writeLine(stderr, "error: invalid sysex data at " + message.invalidToken + "\n");
-        printUsage();
-        return 1;
+        return printUsage() ? 1 : outputFailed();
     }
-    printUsage();
+    if (!printUsage()) {
+        return outputFailed();
+    }
 
     MidiInRecorder& recorder = theRecorder();
+    // Its event block is allocated before main; without it nothing could be recorded.
+    if (recorder.events == nullptr) {
+        writeLine(stderr, "error: out of memory\n");
+        return 1;
+    }
     recorder.deviceId = inDevice;
     recorder.inputMode = 1;
     recorder.recordSysEx = 1;
@@ -168,7 +192,9 @@ int runExchange(int argc, const char* const* argv) {
         writeLine(stderr, "warning: no end of sysex (F7) received from MIDI input device " +
                               std::to_string(inDevice) + "\n");
     }
-    printAnswer(recorder);
+    if (!printAnswer(recorder)) {
+        return outputFailed();
+    }
     if (bulk.save && !saveReceived(bulk, recorder, inDevice)) {
         return 1;
     }

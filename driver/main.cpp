@@ -1,5 +1,31 @@
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <system_error>
+
 #include "driver/exchange.h"
 
+namespace {
+
+int reportFailure(const std::string& text) {
+    std::fputs(("error: " + text + "\n").c_str(), stderr);
+    std::fflush(stderr);
+    return 1;
+}
+
+}  // namespace
+
+// A machine out of memory or threads ends the run with one line and status 1, not with an
+// uncaught exception and a core dump.
 int main(int argc, char** argv) {
-    return runExchange(argc, argv);
+    try {
+        return runExchange(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return reportFailure("out of memory");
+    } catch (const std::system_error& failure) {
+        return reportFailure(std::string("out of system resources: ") + failure.what());
+    } catch (const std::exception& failure) {
+        return reportFailure(failure.what());
+    }
 }

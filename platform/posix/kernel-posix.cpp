@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 #include <unordered_set>
 
@@ -36,7 +37,10 @@ struct GlobalBlocks {
 };
 
 GlobalBlocks& globalBlocks() {
-    static GlobalBlocks* blocks = new GlobalBlocks;
+    // In static storage: the first GlobalAlloc runs before main, where a failed allocation
+    // could only end the process.
+    alignas(GlobalBlocks) static unsigned char storage[sizeof(GlobalBlocks)];
+    static GlobalBlocks* blocks = new (storage) GlobalBlocks;
     return *blocks;
 }
 
@@ -154,7 +158,14 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
     }
     GlobalBlocks& blocks = globalBlocks();
     std::lock_guard<std::mutex> guard(blocks.lock);
-    blocks.live.insert(block);
+    try {
+        blocks.live.insert(block);
+    } catch (const std::bad_alloc&) {
+        // Windows reports exhaustion with a null handle, never with an exception.
+        free(block);
+        setLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     return block;
 }
 

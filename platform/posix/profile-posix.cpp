@@ -201,7 +201,9 @@ Found lookUp(const std::string& path, CachedFile& file, bool hold, HeldFile& int
         return absent ? Found::Absent : Found::NotHeld;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    // Only a regular file is read: a device or a FIFO could feed bytes without end (opening
+    // one does not block, thanks to O_NONBLOCK), so it counts as no file at all.
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         forget(file);
     } else {
         loadFrom(fd, info, file);

@@ -21,7 +21,8 @@ void closeIfOpen(int& fd) {
 }  // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
-                         const std::string& directory, int timeoutSeconds) {
+                         const std::string& directory, int timeoutSeconds,
+                         const std::function<void()>& inChild) {
     ProcessResult result;
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
@@ -37,6 +38,9 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
         }
         if (!directory.empty() && chdir(directory.c_str()) != 0) {
             _exit(126);
+        }
+        if (inChild) {
+            inChild();
         }
         std::vector<char*> args;
         for (const std::string& a : argv) {

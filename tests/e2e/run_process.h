@@ -2,6 +2,7 @@
 // output streams and the exit status collected.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ struct ProcessResult {
 };
 
 // Runs argv[0] with argv in directory, feeds input on standard input and closes it. A
-// process still running after timeoutSeconds is killed.
+// process still running after timeoutSeconds is killed. inChild, if given, runs in the new
+// process just before the program starts (to redirect a stream or set a limit).
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input,
-                         const std::string& directory, int timeoutSeconds);
+                         const std::string& directory, int timeoutSeconds,
+                         const std::function<void()>& inChild = {});
