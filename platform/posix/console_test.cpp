@@ -75,10 +75,13 @@ class GetchOnTerminal : public ::testing::Test {
     }
 
     // Starts the child; ignoredSignal (if any) is ignored there, the others take their default.
+    // In a process group of its own the child can be stopped: the group has a parent outside.
     void startChild(int ignoredSignal = 0) {
         child_ = fork();
         ASSERT_GE(child_, 0);
         if (child_ == 0) {
+            setpgid(0, 0);
+            signal(SIGTSTP, SIG_DFL);
             for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
                 signal(sig, sig == ignoredSignal ? SIG_IGN : SIG_DFL);
             }
@@ -118,6 +121,18 @@ class GetchOnTerminal : public ::testing::Test {
             std::this_thread::yield();
         }
         return -1;
+    }
+
+    bool awaitStop() {
+        const auto deadline = Clock::now() + kPatience;
+        while (Clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(child_, &status, WNOHANG | WUNTRACED) == child_) {
+                return WIFSTOPPED(status);
+            }
+            std::this_thread::yield();
+        }
+        return false;
     }
 
     int readResult() {
@@ -187,6 +202,37 @@ TEST_F(GetchOnTerminal, IgnoredSignalStaysIgnored) {
     EXPECT_EQ(readResult(), 'q');
     int status = awaitExit();
     ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_TRUE(terminalIsCanonical());
+}
+
+// Arrow, function and Alt keys send sequences that start with Esc's own byte.
+TEST_F(GetchOnTerminal, OtherKeysSequencesAreSkippedAndEscAloneEnds) {
+    startChild();
+    ASSERT_TRUE(awaitRawMode());
+    const std::string keys = "\x1b[A\x1bOP\x1b[15;2~\x1bxk";  // up, F1, Shift+F5, Alt+x, k
+    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    EXPECT_EQ(readResult(), 'k');
+    ASSERT_EQ(awaitExit(), 0);
+    EXPECT_EQ(echoedText(), "");
+
+    startChild();
+    ASSERT_TRUE(awaitRawMode());
+    ASSERT_EQ(write(master_, "\x1b", 1), 1);
+    EXPECT_EQ(readResult(), 27);
+    EXPECT_EQ(awaitExit(), 0);
+}
+
+TEST_F(GetchOnTerminal, StopGivesTheUserModeBackAndContinueTakesTheWaitsMode) {
+    startChild();
+    ASSERT_TRUE(awaitRawMode());
+    ASSERT_EQ(kill(child_, SIGTSTP), 0);
+    ASSERT_TRUE(awaitStop());
+    EXPECT_TRUE(terminalIsCanonical());
+    ASSERT_EQ(kill(child_, SIGCONT), 0);
+    ASSERT_TRUE(awaitRawMode()) << "the wait's mode did not come back";
+    ASSERT_EQ(write(master_, "\x1b", 1), 1);
+    EXPECT_EQ(readResult(), 27);
+    EXPECT_EQ(awaitExit(), 0);
     EXPECT_TRUE(terminalIsCanonical());
 }
 
