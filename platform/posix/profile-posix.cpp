@@ -47,7 +47,7 @@ struct CachedFile {
     ino_t inode = 0;
     off_t size = 0;
     timespec modified{};
-    ProfileSections sections;
+    ParsedProfile profile;
     // The loaded file, and the directory that holds the name (only needed for a link); or,
     // when it is missing, the nearest existing directory. None: every call looks the path up.
     HeldFile held[2];
@@ -137,7 +137,7 @@ void release(CachedFile& file) {
 
 void forget(CachedFile& file) {
     file.exists = false;
-    file.sections.clear();
+    file.profile = ParsedProfile();
 }
 
 // True while something is held and all of it is as it was at the last check.
@@ -162,24 +162,30 @@ void loadFrom(int fd, const struct stat& info, CachedFile& file) {
         return;
     }
     forget(file);
-    std::string text;
-    char chunk[4096];
+    // Read in one piece of the size fstat gave: growing a string chunk by chunk would briefly
+    // hold two copies of a large file. The byte to spare lets the end show without growing.
+    std::string text(static_cast<size_t>(info.st_size) + 1, '\0');
+    size_t length = 0;
     for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (length == text.size()) {
+            text.resize(text.size() + 4096);  // it grew since fstat
+        }
+        ssize_t n = read(fd, &text[length], text.size() - length);
         if (n > 0) {
-            text.append(chunk, static_cast<size_t>(n));
+            length += static_cast<size_t>(n);
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
             return;  // a file that cannot be read counts as missing
         }
     }
+    text.resize(length);
     file.exists = true;
     file.device = info.st_dev;
     file.inode = info.st_ino;
     file.size = info.st_size;
     file.modified = info.st_mtim;
-    file.sections = parseProfileText(text);
+    file.profile = parseProfileText(std::move(text));
 }
 
 // How the path turned out when it was looked up.
@@ -268,31 +274,6 @@ void refresh(const std::string& path, CachedFile& file) {
     }
 }
 
-// Copies as much of text as fits with its terminator; the count of characters copied.
-DWORD copyOut(const char* text, size_t length, LPSTR returned, DWORD size) {
-    if (returned == nullptr || size == 0) {
-        return 0;
-    }
-    if (length > size - 1) {
-        length = size - 1;
-    }
-    memcpy(returned, text, length);
-    returned[length] = '\0';
-    return static_cast<DWORD>(length);
-}
-
-// Windows drops trailing blanks from the default before handing it back.
-DWORD copyDefault(LPCSTR defaultValue, LPSTR returned, DWORD size) {
-    if (defaultValue == nullptr) {
-        defaultValue = "";
-    }
-    size_t length = strlen(defaultValue);
-    while (length > 0 && defaultValue[length - 1] == ' ') {
-        --length;
-    }
-    return copyOut(defaultValue, length, returned, size);
-}
-
 CachedFile& cachedFile(ProfileCache& cache, const std::string& path) {
     auto found = cache.files.find(path);
     if (found != cache.files.end()) {
@@ -311,41 +292,15 @@ CachedFile& cachedFile(ProfileCache& cache, const std::string& path) {
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned,
                                DWORD size, LPCSTR fileName) {
-    if (section == nullptr || key == nullptr) {
-        // Listing section or key names is not provided: an empty list.
-        setLastError(ERROR_INVALID_PARAMETER);
-        if (returned != nullptr && size > 0) {
-            returned[0] = '\0';
-            if (size > 1) {
-                returned[1] = '\0';
-            }
-        }
-        return 0;
+    if (section == nullptr || key == nullptr || fileName == nullptr || fileName[0] == '\0') {
+        return profileStringFrom(nullptr, section, key, defaultValue, returned, size);
     }
-    if (fileName == nullptr || fileName[0] == '\0') {
-        setLastError(ERROR_FILE_NOT_FOUND);
-        return copyDefault(defaultValue, returned, size);
-    }
-    const std::string sectionName = profileName(section);
-    const std::string keyName = profileName(key);
-
     ProfileCache& cache = profileCache();
     std::lock_guard<std::mutex> guard(cache.lock);
     CachedFile& file = cachedFile(cache, fileName);
     if (!heldUnchanged(file)) {
         refresh(fileName, file);
     }
-    if (!file.exists) {
-        setLastError(ERROR_FILE_NOT_FOUND);
-        return copyDefault(defaultValue, returned, size);
-    }
-    setLastError(ERROR_SUCCESS);
-    auto foundSection = file.sections.find(sectionName);
-    if (foundSection != file.sections.end()) {
-        auto foundKey = foundSection->second.find(keyName);
-        if (foundKey != foundSection->second.end()) {
-            return copyOut(foundKey->second.data(), foundKey->second.size(), returned, size);
-        }
-    }
-    return copyDefault(defaultValue, returned, size);
+    return profileStringFrom(file.exists ? &file.profile : nullptr, section, key, defaultValue,
+                             returned, size);
 }

@@ -1,96 +1,321 @@
 // Parsing INI text. The rules follow what Windows' reader does with the same bytes: names
 // ignore ASCII case, blanks around names and values go, a value wholly in quotes loses them,
 // only a leading ';' makes a comment, and the first of duplicated keys and sections counts.
+// Lines end at CRLF, LF or a lone CR.
 #include "platform/posix/profile_parse.h"
 
-#include <unordered_set>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/posix/last_error.h"
 
 namespace {
+
+constexpr int kEntryBits = 40;
+constexpr uint64_t kEntryMask = (uint64_t{1} << kEntryBits) - 1;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string trimmed(const char* begin, const char* end) {
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
+
+char folded(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A span of the text: [begin, end).
+struct Span {
+    const char* begin;
+    const char* end;
+};
+
+Span trimmed(const char* begin, const char* end) {
     while (begin < end && isBlank(*begin)) {
         ++begin;
     }
     while (end > begin && isBlank(end[-1])) {
         --end;
     }
-    return std::string(begin, end);
+    return {begin, end};
 }
 
-// Only ASCII letters fold; other bytes are compared as they are.
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
+bool sameName(Span a, const char* b, size_t length) {
+    if (static_cast<size_t>(a.end - a.begin) != length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (folded(a.begin[i]) != folded(b[i])) {
+            return false;
         }
     }
-    return text;
+    return true;
 }
 
-std::string unquoted(std::string value) {
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-        return value.substr(1, value.size() - 2);
+// FNV-1a over the folded name, seeded with the section number, and mixed so that both the
+// slot (high bits) and the tag (low bits) vary with every byte.
+uint64_t nameHash(uint64_t seed, const char* name, size_t length) {
+    uint64_t hash = 0xcbf29ce484222325ull ^ (seed * 0x9E3779B97F4A7C15ull);
+    for (size_t i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(folded(name[i]));
+        hash *= 0x100000001b3ull;
     }
-    return value;
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    hash *= 0xc4ceb9fe1a85ec53ull;
+    hash ^= hash >> 33;
+    return hash;
 }
 
-struct ParseState {
-    ProfileSections sections;
-    std::unordered_set<std::string> seenSections;
-    ProfileKeys* current = nullptr;  // none before the first header or under a repeated one
-};
+// A key line's entry: the hash's top bits above the line's offset.
+uint64_t keyEntry(uint64_t hash, uint64_t offset) {
+    return (hash >> kEntryBits << kEntryBits) | offset;
+}
 
-void parseLine(const char* begin, const char* end, ParseState& state) {
-    while (begin < end && isBlank(*begin)) {
-        ++begin;
-    }
-    if (begin == end || *begin == ';') {
-        return;
-    }
-    if (*begin == '[') {
-        // The name runs to the last ']' on the line; a line without one is no header.
-        const char* close = end;
-        while (close > begin && close[-1] != ']') {
-            --close;
+uint64_t tagOf(uint64_t hash) {
+    return (hash & 0xFFFFFF) << kEntryBits;
+}
+
+size_t firstSlot(const ProfileSlots& table, uint64_t hash) {
+    return static_cast<size_t>((static_cast<unsigned __int128>(hash) * table.slots.size()) >> 64);
+}
+
+// Visits the entries whose tag matches, in probe order, until `matches` says yes (the
+// entry's value) or an empty slot ends the run (0).
+template <typename Matches>
+uint64_t probe(const ProfileSlots& table, uint64_t hash, size_t& slot, Matches matches) {
+    const size_t count = table.slots.size();
+    for (slot = firstSlot(table, hash);; slot = slot + 1 == count ? 0 : slot + 1) {
+        const uint64_t entry = table.slots[slot];
+        if (entry == 0) {
+            return 0;
         }
-        if (close > begin + 1) {
-            std::string name = lowerAscii(trimmed(begin + 1, close - 1));
-            state.current =
-                state.seenSections.insert(name).second ? &state.sections[name] : nullptr;
-            return;
+        if ((entry & ~kEntryMask) == tagOf(hash) && matches((entry & kEntryMask) - 1)) {
+            return entry;
         }
     }
-    const char* equals = begin;
-    while (equals < end && *equals != '=') {
+}
+
+void resize(ProfileSlots& table, size_t capacity) {
+    table.slots.assign(capacity, 0);
+    table.used = 0;
+}
+
+// The key of a key line that starts at `begin`: up to the first '=' on the line, trimmed;
+// false when the line has no '='.
+bool keyOfLine(const char* begin, const char* textEnd, Span& key, const char*& equals) {
+    equals = begin;
+    while (equals < textEnd && *equals != '=' && !isLineEnd(*equals)) {
         ++equals;
     }
-    if (equals == end || state.current == nullptr) {
+    if (equals == textEnd || *equals != '=') {
+        return false;
+    }
+    key = trimmed(begin, equals);
+    return true;
+}
+
+// Whether the key line at `begin` has exactly this key (a trimmed name); reads no further than the
+// key's length and the blanks after it, so a long line costs nothing here.
+bool lineHasKey(const char* begin, const char* textEnd, const char* key, size_t length) {
+    if (static_cast<size_t>(textEnd - begin) < length) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (begin[i] == '=' || isLineEnd(begin[i]) || folded(begin[i]) != folded(key[i])) {
+            return false;
+        }
+    }
+    const char* after = begin + length;
+    while (after < textEnd && isBlank(*after)) {
+        ++after;
+    }
+    return after < textEnd && *after == '=';
+}
+
+struct Parser {
+    ParsedProfile& profile;
+    const char* text;
+    const char* textEnd;
+    int64_t current = -1;  // the section keys go to; none before the first header or under a
+                           // repeated one
+
+    uint64_t sectionHash(const char* name, size_t length) { return nameHash(0, name, length); }
+
+    void growSections() {
+        ProfileSlots& table = profile.sectionSlots;
+        resize(table, table.slots.empty() ? 16 : table.slots.size() * 2);
+        for (size_t i = 0; i < profile.sections.size(); ++i) {
+            const ProfileSection& section = profile.sections[i];
+            const uint64_t hash = sectionHash(text + section.nameBegin, section.nameLength);
+            size_t slot = 0;
+            probe(table, hash, slot, [](uint64_t) { return false; });
+            table.slots[slot] = tagOf(hash) | (i + 1);
+            ++table.used;
+        }
+    }
+
+    void header(Span name) {
+        ProfileSlots& table = profile.sectionSlots;
+        if ((table.used + 1) * 2 > table.slots.size()) {
+            growSections();
+        }
+        const uint64_t hash = sectionHash(name.begin, static_cast<size_t>(name.end - name.begin));
+        size_t slot = 0;
+        const uint64_t found = probe(table, hash, slot, [&](uint64_t number) {
+            const ProfileSection& section = profile.sections[number];
+            return sameName(name, text + section.nameBegin, section.nameLength);
+        });
+        if (found != 0) {
+            current = -1;
+            return;
+        }
+        current = static_cast<int64_t>(profile.sections.size());
+        profile.sections.push_back({static_cast<uint64_t>(name.begin - text),
+                                    static_cast<uint64_t>(name.end - name.begin)});
+        table.slots[slot] = tagOf(hash) | profile.sections.size();
+        ++table.used;
+    }
+
+    void keyLine(const char* begin) {
+        Span key{};
+        const char* equals = nullptr;
+        if (current < 0 || !keyOfLine(begin, textEnd, key, equals)) {
+            return;
+        }
+        const uint64_t hash = nameHash(static_cast<uint64_t>(current) + 1, key.begin,
+                                       static_cast<size_t>(key.end - key.begin));
+        profile.keys.push_back(keyEntry(hash, static_cast<uint64_t>(begin - text)));
+    }
+
+    void line(const char* begin, const char* end) {
+        while (begin < end && isBlank(*begin)) {
+            ++begin;
+        }
+        if (begin == end || *begin == ';') {
+            return;
+        }
+        if (*begin == '[') {
+            // The name runs to the last ']' on the line; a line without one is no header.
+            const char* close = end;
+            while (close > begin && close[-1] != ']') {
+                --close;
+            }
+            if (close > begin + 1) {
+                header(trimmed(begin + 1, close - 1));
+                return;
+            }
+        }
+        keyLine(begin);
+    }
+};
+
+// Lines in the text, at most: each key line takes one entry.
+size_t lineCount(const std::string& text) {
+    size_t count = 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// Sorts entries[begin, end) whose bits above `shift + 8` are all alike: in place by the
+// byte at `shift`, then each of the 256 parts on its own, down to the offsets, which a small
+// part leaves to std::sort. A radix sort keeps to a few parts of the array at a time where
+// one std::sort of millions of entries keeps missing the cache.
+void sortEntries(uint64_t* begin, uint64_t* end, int shift) {
+    if (end - begin <= 64 || shift < kEntryBits) {
+        std::sort(begin, end);
         return;
     }
-    // emplace keeps the first of duplicated keys.
-    state.current->emplace(lowerAscii(trimmed(begin, equals)), unquoted(trimmed(equals + 1, end)));
+    size_t next[257] = {};
+    for (const uint64_t* entry = begin; entry < end; ++entry) {
+        ++next[((*entry >> shift) & 0xFF) + 1];
+    }
+    for (int part = 0; part < 256; ++part) {
+        next[part + 1] += next[part];
+    }
+    size_t partEnd[256];
+    std::copy(next + 1, next + 257, partEnd);
+    for (size_t part = 0; part < 256; ++part) {
+        // Each entry not in its part is swapped into the next free place of the right one.
+        while (next[part] < partEnd[part]) {
+            uint64_t entry = begin[next[part]];
+            for (size_t home = (entry >> shift) & 0xFF; home != part;
+                 home = (entry >> shift) & 0xFF) {
+                std::swap(entry, begin[next[home]++]);
+            }
+            begin[next[part]++] = entry;
+        }
+    }
+    size_t partBegin = 0;
+    for (size_t part = 0; part < 256; ++part) {
+        sortEntries(begin + partBegin, begin + partEnd[part], shift - 8);
+        partBegin = partEnd[part];
+    }
+}
+
+// Which section the key line at `offset` is under: the last one that starts before it.
+bool lineInSection(const ParsedProfile& profile, uint64_t offset, size_t number) {
+    const uint64_t start = profile.sections[number].nameBegin;
+    const uint64_t end = number + 1 < profile.sections.size()
+                             ? profile.sections[number + 1].nameBegin
+                             : profile.text.size();
+    return offset > start && offset < end;
+}
+
+// Copies as much of text as fits with its terminator; the count of characters copied.
+DWORD copyOut(const char* text, size_t length, LPSTR returned, DWORD size) {
+    if (returned == nullptr || size == 0) {
+        return 0;
+    }
+    if (length > size - 1) {
+        length = size - 1;
+    }
+    memcpy(returned, text, length);
+    returned[length] = '\0';
+    return static_cast<DWORD>(length);
+}
+
+// Windows drops trailing blanks from the default before handing it back.
+DWORD copyDefault(LPCSTR defaultValue, LPSTR returned, DWORD size) {
+    if (defaultValue == nullptr) {
+        defaultValue = "";
+    }
+    size_t length = strlen(defaultValue);
+    while (length > 0 && defaultValue[length - 1] == ' ') {
+        --length;
+    }
+    return copyOut(defaultValue, length, returned, size);
 }
 
 }  // namespace
 
-ProfileSections parseProfileText(const std::string& text) {
-    const char* pos = text.data();
-    const char* end = pos + text.size();
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+ParsedProfile parseProfileText(std::string text) {
+    ParsedProfile profile;
+    if (text.size() >= kEntryMask - 1) {
+        return profile;
+    }
+    profile.text = std::move(text);
+    profile.keys.reserve(lineCount(profile.text));
+
+    const char* pos = profile.text.data();
+    const char* end = pos + profile.text.size();
+    if (profile.text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         pos += 3;
     }
-    ParseState state;
+    Parser parser{profile, profile.text.data(), end};
     while (pos < end) {
         const char* lineEnd = pos;
-        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') {
+        while (lineEnd < end && !isLineEnd(*lineEnd)) {
             ++lineEnd;
         }
-        parseLine(pos, lineEnd, state);
-        // CRLF, LF and a lone CR each end one line.
+        parser.line(pos, lineEnd);
         pos = lineEnd;
         if (pos < end && *pos == '\r') {
             ++pos;
@@ -99,13 +324,94 @@ ProfileSections parseProfileText(const std::string& text) {
             ++pos;
         }
     }
-    return std::move(state.sections);
+    // Lines of one hash then stay in the order of the file, as their offsets grow.
+    sortEntries(profile.keys.data(), profile.keys.data() + profile.keys.size(), 56);
+    return profile;
 }
 
 std::string profileName(const char* name) {
-    const char* end = name;
-    while (*end != '\0') {
-        ++end;
+    const Span span = trimmed(name, name + strlen(name));
+    std::string result(span.begin, span.end);
+    for (char& c : result) {
+        c = folded(c);
     }
-    return lowerAscii(trimmed(name, end));
+    return result;
+}
+
+bool findProfileValue(const ParsedProfile& profile, const std::string& section,
+                      const std::string& key, const char*& value, size_t& length) {
+    if (profile.sectionSlots.slots.empty()) {
+        return false;
+    }
+    const char* text = profile.text.data();
+    const char* textEnd = text + profile.text.size();
+    size_t slot = 0;
+    const uint64_t sectionEntry = probe(
+        profile.sectionSlots, nameHash(0, section.data(), section.size()), slot,
+        [&](uint64_t number) {
+            const ProfileSection& candidate = profile.sections[number];
+            return sameName(
+                {text + candidate.nameBegin, text + candidate.nameBegin + candidate.nameLength},
+                section.data(), section.size());
+        });
+    if (sectionEntry == 0) {
+        return false;
+    }
+    const size_t number = (sectionEntry & kEntryMask) - 1;
+    const uint64_t first = keyEntry(nameHash(number + 1, key.data(), key.size()), 0);
+    uint64_t offset = 0;
+    bool found = false;
+    for (auto entry = std::lower_bound(profile.keys.begin(), profile.keys.end(), first);
+         !found && entry != profile.keys.end() && (*entry & ~kEntryMask) == first; ++entry) {
+        offset = *entry & kEntryMask;
+        found = lineInSection(profile, offset, number) &&
+                lineHasKey(text + offset, textEnd, key.data(), key.size());
+    }
+    if (!found) {
+        return false;
+    }
+    const char* equals = text + offset;
+    while (*equals != '=') {
+        ++equals;
+    }
+    const char* lineEnd = equals + 1;
+    while (lineEnd < textEnd && !isLineEnd(*lineEnd)) {
+        ++lineEnd;
+    }
+    Span span = trimmed(equals + 1, lineEnd);
+    // A value wholly in matching quotes loses them.
+    if (span.end - span.begin >= 2 && (*span.begin == '"' || *span.begin == '\'') &&
+        span.end[-1] == *span.begin) {
+        ++span.begin;
+        --span.end;
+    }
+    value = span.begin;
+    length = static_cast<size_t>(span.end - span.begin);
+    return true;
+}
+
+DWORD profileStringFrom(const ParsedProfile* profile, LPCSTR section, LPCSTR key,
+                        LPCSTR defaultValue, LPSTR returned, DWORD size) {
+    if (section == nullptr || key == nullptr) {
+        // Listing section or key names is not provided: an empty list.
+        setLastError(ERROR_INVALID_PARAMETER);
+        if (returned != nullptr && size > 0) {
+            returned[0] = '\0';
+            if (size > 1) {
+                returned[1] = '\0';
+            }
+        }
+        return 0;
+    }
+    if (profile == nullptr) {
+        setLastError(ERROR_FILE_NOT_FOUND);
+        return copyDefault(defaultValue, returned, size);
+    }
+    setLastError(ERROR_SUCCESS);
+    const char* value = nullptr;
+    size_t length = 0;
+    if (findProfileValue(*profile, profileName(section), profileName(key), value, length)) {
+        return copyOut(value, length, returned, size);
+    }
+    return copyDefault(defaultValue, returned, size);
 }
