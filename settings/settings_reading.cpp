@@ -1,8 +1,6 @@
 #include "settings/settings_reading.h"
 
 #include <algorithm>
-#include <memory>
-#include <new>
 
 #include "options/option_table.h"
 #include "platform/windows_api.h"
@@ -14,23 +12,61 @@ constexpr int32_t kNumberedKeys = 1000;
 // A value is at most 1023 characters; the profile reader cuts a longer one.
 constexpr DWORD kValueBuffer = 1024;
 
+ProfileReader profileReader = GetPrivateProfileStringA;
+
 }  // namespace
+
+void useProfileReader(ProfileReader reader) {
+    profileReader = reader != nullptr ? reader : GetPrivateProfileStringA;
+}
 
 const std::string& notSetMarker() {
     static const std::string marker("\x01\x02\x03\x04", 4);
     return marker;
 }
 
+namespace {
+
+// The path as the profile reader takes it: a bare file name would make it look in the system
+// directory.
+std::string readerPath(const std::string& path) {
+    return isAbsolutePath(path) ? path : normalizePath(path);
+}
+
+// The value of key in section of file (a path as readerPath gives it); false when the key is
+// not set, which is what most of the thousand numbered keys are: no string is made for them.
+bool readValue(const std::string& section, const std::string& file, const char* key,
+               std::string& value) {
+    const std::string& notSet = notSetMarker();
+    char buffer[kValueBuffer];
+    buffer[0] = '\0';
+    DWORD count =
+        profileReader(section.c_str(), key, notSet.c_str(), buffer, kValueBuffer, file.c_str());
+    // A value that did not fit comes back cut to the buffer less one byte.
+    count = std::min(count, kValueBuffer - 1);
+    if (count == 0 || (count == notSet.size() && notSet.compare(0, count, buffer, count) == 0)) {
+        return false;
+    }
+    value.assign(buffer, count);
+    return true;
+}
+
+}  // namespace
+
 bool readSettings(const std::string& section, OptionTable& table, const std::string& path,
                   std::string& errorText) {
-    const std::string& notSet = notSetMarker();
     errorText.clear();
+    if (path.empty() || section.empty()) {
+        return true;
+    }
+    // A thousand keys and more are read: the path is made ready for the reader once.
+    const std::string file = readerPath(path);
+    std::string value;
     for (OptionSpec& spec : table.specs) {
         if (spec.name.empty() || spec.commandLineOnly) {
             continue;
         }
-        const std::string value = readSettingsValue(section, path, spec.name);
-        if (value == notSet) {
+        if (!readValue(section, file, spec.name.c_str(), value)) {
             continue;
         }
         if (!table.storeValue(spec, value, errorText)) {
@@ -39,34 +75,32 @@ bool readSettings(const std::string& section, OptionTable& table, const std::str
     }
     // Every number is read, so a gap in the numbering skips only the missing keys, and the
     // order is that of the numbers, not of the lines in the file.
+    std::string key = table.positionalName + "1000";
+    const size_t stem = table.positionalName.size();
     for (int32_t n = 1; n <= kNumberedKeys; ++n) {
-        const std::string value =
-            readSettingsValue(section, path, table.positionalName + numberText(n));
-        if (value == notSet || value.empty()) {
-            continue;
+        // n in decimal, written here: a formatting call for each of a thousand keys costs
+        // more than the lookup.
+        char digits[8];
+        char* first = digits + sizeof digits;
+        for (int32_t rest = n; rest > 0; rest /= 10) {
+            *--first = static_cast<char>('0' + rest % 10);
         }
-        table.positionals.push_back(value);
+        key.replace(stem, std::string::npos, first,
+                    static_cast<size_t>(digits + sizeof digits - first));
+        if (readValue(section, file, key.c_str(), value)) {
+            table.positionals.push_back(value);
+        }
     }
     return true;
 }
 
 std::string readSettingsValue(const std::string& section, const std::string& path,
                               const std::string& key) {
-    const std::string& notSet = notSetMarker();
     if (path.empty() || section.empty() || key.empty()) {
-        return notSet;
+        return notSetMarker();
     }
-    // A bare file name would make the profile reader look in the system directory.
-    const std::string file = isAbsolutePath(path) ? path : normalizePath(path);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kValueBuffer]);
-    if (!buffer) {
-        return notSet;
-    }
-    buffer[0] = '\0';
-    const DWORD count = GetPrivateProfileStringA(section.c_str(), key.c_str(), notSet.c_str(),
-                                                 buffer.get(), kValueBuffer, file.c_str());
-    // A value that did not fit comes back cut to the buffer less one byte.
-    return count > 0 ? std::string(buffer.get(), std::min(count, kValueBuffer - 1)) : notSet;
+    std::string value;
+    return readValue(section, readerPath(path), key.c_str(), value) ? value : notSetMarker();
 }
 
 std::string numberText(int32_t number) {

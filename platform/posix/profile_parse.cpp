@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform/posix/last_error.h"
 
@@ -22,8 +23,20 @@ bool isLineEnd(char c) {
     return c == '\n' || c == '\r';
 }
 
+// ASCII letters in lower case, every other byte as it is. A table: every lookup folds the
+// names it hashes and compares a byte at a time.
+struct FoldTable {
+    unsigned char lower[256];
+    constexpr FoldTable() : lower() {
+        for (int c = 0; c < 256; ++c) {
+            lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+};
+constexpr FoldTable kFold;
+
 char folded(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return static_cast<char>(kFold.lower[static_cast<unsigned char>(c)]);
 }
 
 // A span of the text: [begin, end).
@@ -42,25 +55,46 @@ Span trimmed(const char* begin, const char* end) {
     return {begin, end};
 }
 
+// Up to eight bytes of a name from `at` (zeros past `length`), ASCII letters folded to lower
+// case in one go. Names are hashed and compared a word at a time: a program makes a thousand
+// lookups and more, and a fuzzer makes them under instrumentation that counts every loop.
+uint64_t foldedWord(const char* at, size_t length) {
+    uint64_t word = 0;
+    if (length >= 8) {
+        memcpy(&word, at, 8);  // one load
+    } else {
+        for (size_t i = 0; i < length; ++i) {
+            word |= static_cast<uint64_t>(static_cast<unsigned char>(at[i])) << (8 * i);
+        }
+    }
+    const uint64_t high = 0x8080808080808080ull;
+    const uint64_t low7 = word & ~high;
+    const uint64_t fromA = (low7 + 0x3F3F3F3F3F3F3F3Full) & high;  // at least 'A' (41)
+    const uint64_t pastZ = (low7 + 0x2525252525252525ull) & high;  // at least '[' (5B)
+    const uint64_t upper = fromA & ~pastZ & ~word;                 // and no byte above 7F
+    return word | (upper >> 2);                                    // 80 >> 2 is the case bit
+}
+
 bool sameName(Span a, const char* b, size_t length) {
     if (static_cast<size_t>(a.end - a.begin) != length) {
         return false;
     }
-    for (size_t i = 0; i < length; ++i) {
-        if (folded(a.begin[i]) != folded(b[i])) {
+    for (size_t i = 0; i < length; i += 8) {
+        if (foldedWord(a.begin + i, length - i) != foldedWord(b + i, length - i)) {
             return false;
         }
     }
     return true;
 }
 
-// FNV-1a over the folded name, seeded with the section number, and mixed so that both the
-// slot (high bits) and the tag (low bits) vary with every byte.
+// The folded name's words multiplied in, seeded with the section number and the length, and
+// mixed so that both the high bits (sort order, slot) and the low bits (tag) vary with every
+// byte.
 uint64_t nameHash(uint64_t seed, const char* name, size_t length) {
-    uint64_t hash = 0xcbf29ce484222325ull ^ (seed * 0x9E3779B97F4A7C15ull);
-    for (size_t i = 0; i < length; ++i) {
-        hash ^= static_cast<unsigned char>(folded(name[i]));
-        hash *= 0x100000001b3ull;
+    uint64_t hash = 0xcbf29ce484222325ull ^ (seed * 0x9E3779B97F4A7C15ull) ^ length;
+    for (size_t i = 0; i < length; i += 8) {
+        hash = (hash ^ foldedWord(name + i, length - i)) * 0x100000001b3ull;
+        hash ^= hash >> 29;
     }
     hash ^= hash >> 33;
     hash *= 0xff51afd7ed558ccdull;
@@ -329,35 +363,38 @@ ParsedProfile parseProfileText(std::string text) {
     return profile;
 }
 
-std::string profileName(const char* name) {
-    const Span span = trimmed(name, name + strlen(name));
-    std::string result(span.begin, span.end);
-    for (char& c : result) {
-        c = folded(c);
-    }
-    return result;
-}
-
-bool findProfileValue(const ParsedProfile& profile, const std::string& section,
-                      const std::string& key, const char*& value, size_t& length) {
+bool findProfileValue(const ParsedProfile& profile, const char* sectionName, const char* keyName,
+                      const char*& value, size_t& length) {
     if (profile.sectionSlots.slots.empty()) {
         return false;
     }
+    // Trimmed but not folded: hashing and comparing fold as they go, with nothing allocated.
+    const Span sectionSpan = trimmed(sectionName, sectionName + strlen(sectionName));
+    const Span keySpan = trimmed(keyName, keyName + strlen(keyName));
+    const std::string_view section(sectionSpan.begin,
+                                   static_cast<size_t>(sectionSpan.end - sectionSpan.begin));
+    const std::string_view key(keySpan.begin, static_cast<size_t>(keySpan.end - keySpan.begin));
     const char* text = profile.text.data();
     const char* textEnd = text + profile.text.size();
-    size_t slot = 0;
-    const uint64_t sectionEntry = probe(
-        profile.sectionSlots, nameHash(0, section.data(), section.size()), slot,
-        [&](uint64_t number) {
-            const ProfileSection& candidate = profile.sections[number];
-            return sameName(
-                {text + candidate.nameBegin, text + candidate.nameBegin + candidate.nameLength},
-                section.data(), section.size());
-        });
-    if (sectionEntry == 0) {
+    // A program reads its keys one section at a time: the last section found is kept.
+    if (!profile.lastSection.known || section != profile.lastSection.name) {
+        size_t slot = 0;
+        const uint64_t entry = probe(
+            profile.sectionSlots, nameHash(0, section.data(), section.size()), slot,
+            [&](uint64_t number) {
+                const ProfileSection& candidate = profile.sections[number];
+                return sameName(
+                    {text + candidate.nameBegin, text + candidate.nameBegin + candidate.nameLength},
+                    section.data(), section.size());
+            });
+        profile.lastSection.known = true;
+        profile.lastSection.name.assign(section.data(), section.size());
+        profile.lastSection.number = entry == 0 ? -1 : static_cast<int64_t>(entry & kEntryMask) - 1;
+    }
+    if (profile.lastSection.number < 0) {
         return false;
     }
-    const size_t number = (sectionEntry & kEntryMask) - 1;
+    const size_t number = static_cast<size_t>(profile.lastSection.number);
     const uint64_t first = keyEntry(nameHash(number + 1, key.data(), key.size()), 0);
     uint64_t offset = 0;
     bool found = false;
@@ -410,7 +447,7 @@ DWORD profileStringFrom(const ParsedProfile* profile, LPCSTR section, LPCSTR key
     setLastError(ERROR_SUCCESS);
     const char* value = nullptr;
     size_t length = 0;
-    if (findProfileValue(*profile, profileName(section), profileName(key), value, length)) {
+    if (findProfileValue(*profile, section, key, value, length)) {
         return copyOut(value, length, returned, size);
     }
     return copyDefault(defaultValue, returned, size);

@@ -35,19 +35,23 @@ struct ParsedProfile {
     // sorted array takes 8 bytes a line where a hash table would need room to spare, and is
     // built by appending and one sort rather than by millions of random writes.
     std::vector<uint64_t> keys;
+    // The section of the last lookup, as given, and its number (-1: none such). Lookups of
+    // one profile are never concurrent (the reader's cache lock, or one thread).
+    mutable struct {
+        bool known = false;
+        std::string name;
+        int64_t number = -1;
+    } lastSection;
 };
 
 // Parses text (taken over) into an index. Texts too large for the index (a terabyte) give an
 // empty profile.
 ParsedProfile parseProfileText(std::string text);
 
-// A section or key name as the index compares it: blanks around it removed, ASCII folded.
-std::string profileName(const char* name);
-
-// The value of key in section (both as profileName gives them), trimmed and unquoted; false
-// when there is none.
-bool findProfileValue(const ParsedProfile& profile, const std::string& section,
-                      const std::string& key, const char*& value, size_t& length);
+// The value of key in section, trimmed and unquoted; false when there is none. The names are
+// compared as Windows compares them: without the blanks around them, ASCII case folded.
+bool findProfileValue(const ParsedProfile& profile, const char* section, const char* key,
+                      const char*& value, size_t& length);
 
 // GetPrivateProfileStringA's answer for a key of an already parsed file (null: no file).
 DWORD profileStringFrom(const ParsedProfile* profile, LPCSTR section, LPCSTR key,
