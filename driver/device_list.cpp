@@ -25,12 +25,12 @@ bool commandLineAsksForList(int argc, const char* const* argv) {
     return commandLine.getBool(kListOption);
 }
 
-void printDevices(const char* heading, const std::vector<std::string>& names) {
+bool printDevices(const char* heading, const std::vector<std::string>& names) {
     std::string text = heading;
     for (size_t i = 0; i < names.size(); ++i) {
         text += std::to_string(i) + ": " + names[i] + "\n";
     }
-    std::fputs(text.c_str(), stdout);
+    return std::fputs(text.c_str(), stdout) != EOF;
 }
 
 }  // namespace
@@ -44,8 +44,7 @@ void prepareDeviceOptions(OptionTable& table, DeviceChoice& choice, int argc,
     chooseDevicesByName(table, choice);
 }
 
-void printDeviceList() {
-    printDevices("MIDI input devices:\n", midiInDeviceNames());
-    printDevices("MIDI output devices:\n", midiOutDeviceNames());
-    std::fflush(stdout);
+bool printDeviceList() {
+    return printDevices("MIDI input devices:\n", midiInDeviceNames()) &&
+           printDevices("MIDI output devices:\n", midiOutDeviceNames()) && std::fflush(stdout) == 0;
 }

@@ -11,5 +11,6 @@ void prepareDeviceOptions(OptionTable& table, DeviceChoice& choice, int argc,
                           const char* const* argv);
 
 // Writes the input devices, then the output devices, to standard output: a heading for each
-// direction and one "number: name" line per device.
-void printDeviceList();
+// direction and one "number: name" line per device. False (errno telling why) when the list
+// did not all arrive.
+bool printDeviceList();

@@ -129,8 +129,7 @@ int runExchange(int argc, const char* const* argv) {
         return printUsage() ? 1 : outputFailed();
     }
     if (table.getBool("list")) {
-        printDeviceList();
-        return 0;
+        return printDeviceList() ? 0 : outputFailed();
     }
     const int32_t outDevice = table.getInt("midiout", 0);
     const int32_t inDevice = table.getInt("midiin", 0);

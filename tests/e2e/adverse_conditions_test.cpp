@@ -74,6 +74,9 @@ TEST(AdverseConditions, RefusedStandardOutputIsAnErrorOnEveryPath) {
         ProcessResult usage = sandbox.run({"-bogus"}, way.redirect);
         EXPECT_EQ(usage.err, "error: invalid option: -bogus\n" + writeError(way.code));
         EXPECT_EQ(usage.status, 1);
+        ProcessResult list = sandbox.run({"-list"}, way.redirect);
+        EXPECT_EQ(list.err, writeError(way.code));
+        EXPECT_EQ(list.status, 1);
         ProcessResult exchange = sandbox.run(kInquiry, way.redirect);
         EXPECT_EQ(exchange.err, writeError(way.code));
         EXPECT_EQ(exchange.status, 1);
