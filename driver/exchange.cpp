@@ -13,7 +13,9 @@
 #include "driver/byte_tokens.h"
 #include "driver/device_list.h"
 #include "driver/hex_text.h"
+#include "driver/program_info.h"
 #include "driver/program_options.h"
+#include "driver/progress.h"
 #include "driver/syx_send.h"
 #include "driver/usage.h"
 #include "midi/recorder.h"
@@ -75,7 +77,7 @@ bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     for (const uint8_t byte : message) {
         line += " " + hexByteText(byte);
     }
-    writeLine(stderr, line + " to MIDI output device " + std::to_string(outDevice) + "\n");
+    writeProgress(stderr, line + " to MIDI output device " + std::to_string(outDevice) + "\n");
     return true;
 }
 
@@ -106,7 +108,7 @@ bool printAnswer(const MidiInRecorder& recorder) {
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
 // end) the wait ends as if Esc had been pressed.
 void waitForEsc() {
-    writeLine(stderr, "Press <esc> to cancel the application...\n");
+    writeProgress(stderr, "Press <esc> to cancel the application...\n");
     for (;;) {
         const int key = _getch();
         if (key == kEscKey || key == EOF) {
@@ -122,12 +124,19 @@ int runExchange(int argc, const char* const* argv) {
     declareProgramOptions(table);
     DeviceChoice devices;
     prepareDeviceOptions(table, devices, argc, argv);
+    if (prepareInfoOptions(table, argc, argv)) {
+        devices.resolveNames = false;
+    }
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
     if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {
         writeLine(stderr, "error: " + errorText + "\n");
         return printUsage() ? 1 : outputFailed();
     }
+    if (printRequestedInfo(table)) {
+        return 0;
+    }
+    setProgressShown(!table.getBool("quiet"));
     if (table.getBool("list")) {
         return printDeviceList() ? 0 : outputFailed();
     }
@@ -140,7 +149,7 @@ int runExchange(int argc, const char* const* argv) {
         return 1;
     }
 
-    if (table.positionals.empty() && !bulk.send &&
+    if (progressShown() && table.positionals.empty() && !bulk.send &&
         !writeOut("no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {
         return outputFailed();
     }
@@ -149,9 +158,9 @@ int runExchange(int argc, const char* const* argv) {
         checkByteTokens(bulk.send ? std::vector<std::string>() : table.positionals);
     if (!message.valid) {
         writeLine(stderr, "error: invalid sysex data at " + message.invalidToken + "\n");
-        return printUsage() ? 1 : outputFailed();
+        return !progressShown() || printUsage() ? 1 : outputFailed();
     }
-    if (!printUsage()) {
+    if (progressShown() && !printUsage()) {
         return outputFailed();
     }
 
@@ -176,8 +185,8 @@ int runExchange(int argc, const char* const* argv) {
         return 1;
     }
 
-    writeLine(stderr,
-              "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
+    writeProgress(
+        stderr, "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
     const DWORD timeoutMs = timeoutMilliseconds(timeoutSeconds);
     const bool answerComplete = bulk.idleMs > 0
                                     ? awaitQuietAfterAnswer(recorder, timeoutMs, bulk.idleMs)

@@ -16,6 +16,11 @@ const ProgramOption kProgramOptions[] = {
      "send the sysex messages of FILE (.syx) instead of a message"},
     {"gap", OptionType::Number, true, "-gap=milliseconds",
      "pause between the messages of a -send file (default 0)"},
+    {"help", OptionType::Boolean, false, "-help",
+     "print the usage text and every option, then end"},
+    {"version", OptionType::Boolean, false, "-version", "print the version, then end"},
+    {"quiet", OptionType::Boolean, false, "-quiet",
+     "print only the answer, errors and warnings: no usage text, no progress"},
 };
 const int32_t kProgramOptionCount =
     static_cast<int32_t>(sizeof kProgramOptions / sizeof kProgramOptions[0]);

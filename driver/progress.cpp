@@ -9,6 +9,8 @@ constexpr DWORD kUpdateEveryMs = 250;
 
 // Characters of the progress line now on the terminal; 0 when none is shown.
 size_t shownWidth = 0;
+// Set once from the options, before anything is printed; the run has one thread that prints.
+bool progressOn = true;
 
 bool stderrIsTerminal() {
     static const bool terminal = _isatty(_fileno(stderr)) != 0;
@@ -16,6 +18,22 @@ bool stderrIsTerminal() {
 }
 
 }  // namespace
+
+void setProgressShown(bool shown) {
+    progressOn = shown;
+}
+
+bool progressShown() {
+    return progressOn;
+}
+
+bool writeProgress(FILE* stream, const std::string& line) {
+    if (!progressOn) {
+        return true;
+    }
+    clearProgress();
+    return std::fputs(line.c_str(), stream) >= 0 && std::fflush(stream) == 0;
+}
 
 void writeReportLine(const std::string& line) {
     clearProgress();
@@ -50,7 +68,7 @@ std::string progressText(const ProgressLine& progress, int32_t messages, uint64_
 void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes) {
     const DWORD now = timeGetTime();
     const DWORD elapsed = now - progress.start;
-    if (elapsed < kShowAfterMs || now - progress.lastShown < kUpdateEveryMs ||
+    if (!progressOn || elapsed < kShowAfterMs || now - progress.lastShown < kUpdateEveryMs ||
         !stderrIsTerminal()) {
         return;
     }

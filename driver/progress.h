@@ -1,9 +1,11 @@
 // Report lines on standard error and the one updating progress line of long work. The
 // progress line is shown only when standard error is a terminal and the work has lasted about
-// a second; it is cleared before the next report line.
+// a second; it is cleared before the next report line. A script that asked for a quiet run
+// sees neither the progress line nor the progress lines of writeProgress.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "platform/windows_api.h"
@@ -14,6 +16,15 @@ struct ProgressLine {
     DWORD start = 0;        // timeGetTime when the work began
     DWORD lastShown = 0;
 };
+
+// Whether progress is shown; -quiet turns it off for the rest of the run.
+void setProgressShown(bool shown);
+bool progressShown();
+
+// Writes a progress line (with its line end: the usage text, "sent sysex ...", "awaiting ...",
+// the Esc prompt) to stream and flushes it, unless progress is off; a shown progress line is
+// cleared first. False when the write failed.
+bool writeProgress(FILE* stream, const std::string& line);
 
 // Writes a line of its own (with its line end) to standard error, after clearing a shown
 // progress line. Every report about the work done ("sent ...") goes through here.

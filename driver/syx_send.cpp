@@ -60,7 +60,8 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
         bytes += static_cast<uint64_t>(length);
         showProgress(progress, i + 1, bytes);
     }
-    writeReportLine("sent " + std::to_string(count) + " sysex messages (" + std::to_string(bytes) +
-                    " bytes) from " + path + " to MIDI output device " + device + "\n");
+    writeProgress(stderr, "sent " + std::to_string(count) + " sysex messages (" +
+                              std::to_string(bytes) + " bytes) from " + path +
+                              " to MIDI output device " + device + "\n");
     return true;
 }

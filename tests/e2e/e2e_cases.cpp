@@ -267,5 +267,54 @@ std::vector<E2eCase> e2eCases() {
         c.settings = "[Settings]\nmidiout=no such device\n";
         add(c);
     }
+    // Options that answer a question: status 0 before any device is touched (device 99 would
+    // fail to open, a name of no device would be refused).
+    {
+        E2eCase c;
+        c.name = "HelpListsEveryOption";
+        c.args = {"-help", "-midiout=99", "-midiin=no such device", "F0", "01", "F7"};
+        c.out =
+            kUsage +
+            "  -midiout=#          output device, by number or name, that receives the "
+            "message (default 0)\n"
+            "  -midiin=#           input device, by number or name, that is recorded "
+            "(default 0)\n"
+            "  -timeout=seconds    how long to wait for an answer ending in F7 (default 5)\n"
+            "  -list               list the MIDI devices by number and name, then end\n"
+            "  -idle=milliseconds  after an answer, go on until the input is quiet this long "
+            "(default 0: first answer)\n"
+            "  -save=FILE          write the received sysex to FILE (.syx)\n"
+            "  -send=FILE          send the sysex messages of FILE (.syx) instead of a message\n"
+            "  -gap=milliseconds   pause between the messages of a -send file (default 0)\n"
+            "  -help               print the usage text and every option, then end\n"
+            "  -version            print the version, then end\n"
+            "  -quiet              print only the answer, errors and warnings: no usage "
+            "text, no progress\n";
+        add(c);
+        c.name = "VersionLine";
+        c.args = {"-version", "-midiout=no such device", "F0", "01", "F7"};
+        c.out = std::string("midiparley ") + MIDIPARLEY_VERSION + "\n";
+        add(c);
+    }
+
+    // -quiet: the answer alone on standard output, errors and warnings on standard error.
+    {
+        E2eCase c = exchange("QuietExchange",
+                             {"-quiet", "-timeout=5", "F0", "7E", "7F", "06", "01", "F7"}, "", "");
+        c.out = kIdentityReply;
+        c.err = "";
+        add(c);
+        c = listenOnly("QuietWarning", {"-quiet", "-timeout=0", "-midiin=99"}, 99, "");
+        c.out = "";
+        c.err = noF7(99);
+        add(c);
+        c = invalidToken("SettingsFileSetsQuietButNotHelpOrVersion", {"F0"}, "F0");
+        c.out = "";
+        c.withSettings = true;
+        c.settings = "[Settings]\nquiet=yes\nhelp=1\nversion=1\n";
+        add(c);
+        // A command line that cannot be read is answered with the usage text all the same.
+        add(parseError("QuietUnreadableCommandLine", {"-quiet", "-x"}, "invalid option: -x"));
+    }
     return cases;
 }

@@ -1,0 +1,60 @@
+#include "driver/program_info.h"
+
+#include <cstdio>
+
+#include "driver/device_choice.h"
+#include "driver/program_options.h"
+#include "driver/usage.h"
+#include "options/option_table.h"
+
+#ifndef MIDIPARLEY_VERSION
+#error "MIDIPARLEY_VERSION comes from the project version in CMakeLists.txt"
+#endif
+
+namespace {
+
+bool asksForInfo(const OptionTable& table) {
+    return table.getBool("help") || table.getBool("version");
+}
+
+// Descriptions start in one column, whatever options are added later; a longer synopsis
+// pushes only its own description along.
+void printOptionLines() {
+    for (int32_t i = 0; i < kProgramOptionCount; ++i) {
+        std::printf("  %-18s  %s\n", kProgramOptions[i].synopsis, kProgramOptions[i].description);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+bool prepareInfoOptions(OptionTable& table, int argc, const char* const* argv) {
+    for (OptionSpec& spec : table.specs) {
+        spec.commandLineOnly =
+            spec.commandLineOnly || spec.name == "help" || spec.name == "version";
+    }
+    // The command line read with the tool's own rules, device names taken as given; an error
+    // in it is found again by the real parse.
+    OptionTable commandLine;
+    declareProgramOptions(commandLine);
+    DeviceChoice keepNames;
+    keepNames.resolveNames = false;
+    chooseDevicesByName(commandLine, keepNames);
+    std::string ignored;
+    commandLine.parseArguments(argc, argv, ignored);
+    return asksForInfo(commandLine);
+}
+
+bool printRequestedInfo(const OptionTable& table) {
+    if (table.getBool("help")) {
+        printUsage();
+        printOptionLines();
+        return true;
+    }
+    if (table.getBool("version")) {
+        std::fputs("midiparley " MIDIPARLEY_VERSION "\n", stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    return false;
+}
