@@ -217,6 +217,19 @@ TEST(BulkTransfer, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
 }
 
+TEST(BulkTransfer, QuietShowsNoProgressAndNoSendReport) {
+    // On a terminal, a collection long enough for the progress line: nothing at all.
+    EXPECT_EQ(runWithTerminalStderr(
+                  {MIDIPARLEY_EXE, "-quiet", "-idle=300", "F0", "7D", "03", "7F", "F7"}),
+              "");
+    Directory d;
+    writeFile(d.file("in.syx"), message(6, 2));
+    const ProcessResult r = run(d, {"-quiet", "-send=in.syx", "-idle=300"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "F0 02 03 04 05 F7 \n");
+}
+
 TEST(BulkTransfer, FileRoundTripThroughJack) {
     if (findProgram("jackd").empty() || access("/dev/snd/seq", F_OK) == 0) {
         GTEST_SKIP() << "needs jackd and no ALSA sequencer (the tool would prefer it)";
