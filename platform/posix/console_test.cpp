@@ -223,6 +223,11 @@ TEST_F(GetchOnTerminal, OtherKeysSequencesAreSkippedAndEscAloneEnds) {
 }
 
 TEST_F(GetchOnTerminal, StopGivesTheUserModeBackAndContinueTakesTheWaitsMode) {
+#if defined(__SANITIZE_THREAD__)
+    // The thread sanitizer runs handlers at its own points of delivery: a continue that comes
+    // while the stop handler runs is held back while the wait blocks in read.
+    GTEST_SKIP() << "job-control signals are not delivered as usual under the thread sanitizer";
+#endif
     startChild();
     ASSERT_TRUE(awaitRawMode());
     ASSERT_EQ(kill(child_, SIGTSTP), 0);
