@@ -16,14 +16,7 @@ bool given(const OptionTable& table, const char* name) {
 
 // The settings file's message gives way to the file, so only the command line's counts.
 bool commandLineHasMessage(int argc, const char* const* argv) {
-    OptionTable commandLine;
-    declareProgramOptions(commandLine);
-    // Device names are taken as given: only the message matters here.
-    DeviceChoice keepNames;
-    keepNames.resolveNames = false;
-    chooseDevicesByName(commandLine, keepNames);
-    std::string ignored;
-    commandLine.parseArguments(argc, argv, ignored);
+    const OptionTable commandLine = commandLineAlone(argc, argv);
     return !commandLine.positionals.empty();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "driver/program_options.h"
 #include "options/char_class.h"
 #include "options/option_table.h"
 #include "platform/midi_device_names.h"
@@ -78,4 +79,15 @@ void chooseDevicesByName(OptionTable& table, DeviceChoice& choice) {
             return resolveDeviceName(choice, input, option, value, errorText);
         };
     }
+}
+
+OptionTable commandLineAlone(int argc, const char* const* argv) {
+    OptionTable commandLine;
+    declareProgramOptions(commandLine);
+    DeviceChoice keepNames;
+    keepNames.resolveNames = false;
+    chooseDevicesByName(commandLine, keepNames);
+    std::string ignored;
+    commandLine.parseArguments(argc, argv, ignored);
+    return commandLine;
 }

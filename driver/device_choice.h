@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct OptionTable;
+#include "options/option_table.h"
 
 // The device numbers a name chooses among names: the devices whose whole name it is, ignoring
 // letter case; when there is none, every device whose name holds it, ignoring letter case.
@@ -27,3 +27,7 @@ struct DeviceChoice {
 // stored as its number; one that names none is refused like any value that is not a number,
 // one that names several with a line listing them. choice must outlive table's parses.
 void chooseDevicesByName(OptionTable& table, DeviceChoice& choice);
+
+// The command line read alone with the tool's option rules, device names taken as given: what
+// it asks for before the settings file is read. Its errors are found again by the real parse.
+OptionTable commandLineAlone(int argc, const char* const* argv);

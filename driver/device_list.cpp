@@ -15,13 +15,7 @@ const char kListOption[] = "list";
 // Whether the command line alone sets -list, read with the tool's own option rules. Names are
 // taken as given here: an error on the command line is found again by the real parse.
 bool commandLineAsksForList(int argc, const char* const* argv) {
-    OptionTable commandLine;
-    declareProgramOptions(commandLine);
-    DeviceChoice keepNames;
-    keepNames.resolveNames = false;
-    chooseDevicesByName(commandLine, keepNames);
-    std::string ignored;
-    commandLine.parseArguments(argc, argv, ignored);
+    const OptionTable commandLine = commandLineAlone(argc, argv);
     return commandLine.getBool(kListOption);
 }
 

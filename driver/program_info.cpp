@@ -33,15 +33,7 @@ bool prepareInfoOptions(OptionTable& table, int argc, const char* const* argv) {
         spec.commandLineOnly =
             spec.commandLineOnly || spec.name == "help" || spec.name == "version";
     }
-    // The command line read with the tool's own rules, device names taken as given; an error
-    // in it is found again by the real parse.
-    OptionTable commandLine;
-    declareProgramOptions(commandLine);
-    DeviceChoice keepNames;
-    keepNames.resolveNames = false;
-    chooseDevicesByName(commandLine, keepNames);
-    std::string ignored;
-    commandLine.parseArguments(argc, argv, ignored);
+    const OptionTable commandLine = commandLineAlone(argc, argv);
     return asksForInfo(commandLine);
 }
 
