@@ -84,26 +84,44 @@ TEST_F(WithJackServer, AStoppedServerIsLeftAfterTwoSecondsForTheVirtualInstrumen
 }
 
 TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
-    ASSERT_TRUE(startInstrument(JACK_INSTRUMENT_PATH, "killed-instrument", instrument_, error_))
-        << error_;
-    // Ends the server once the tool's input is connected: its opening has ended then.
-    std::thread killer([this] {
-        auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < giveUp &&
-               !contains(runProcess({findProgram("jack_lsp"), "-c"}, "", "/", 5).out,
-                         "killed-instrument:out\n   midiparley")) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // On a loaded machine opening the tool's client can outlast the 2-second bound, and then the
+    // server is rightly left as one that did not answer; only a run whose input got connected
+    // before the server ended tells about this case, so a few runs are allowed for one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) {
+            stopChild(instrument_);
+            stopJackServer(server_);
+            ASSERT_TRUE(startJackServer(server_, error_)) << error_;
         }
-        kill(server_.pid, SIGTERM);  // SIGKILL would leave its slot in JACK's shared registry
-    });
-    ProcessResult run = runProcess({kExe, "-timeout=6"}, "\x1b", "/", 60);
-    killer.join();
-    EXPECT_EQ(run.err,
-              "awaiting sysex data from MIDI input device 0...\n"
-              "midiparley: the JACK server went away during the run\n"
-              "warning: no end of sysex (F7) received from MIDI input device 0\n"
-              "Press <esc> to cancel the application...\n");
-    EXPECT_EQ(run.status, 0);
+        ASSERT_TRUE(startInstrument(JACK_INSTRUMENT_PATH, "killed-instrument", instrument_, error_))
+            << error_;
+        // Ends the server once the tool's input is connected: its opening has ended then.
+        bool connected = false;
+        std::thread killer([this, &connected] {
+            auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!connected && std::chrono::steady_clock::now() < giveUp) {
+                connected = contains(runProcess({findProgram("jack_lsp"), "-c"}, "", "/", 5).out,
+                                     "killed-instrument:out\n   midiparley");
+                if (!connected) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            }
+            kill(server_.pid, SIGTERM);  // SIGKILL would leave its slot in JACK's shared registry
+        });
+        ProcessResult run = runProcess({kExe, "-timeout=6"}, "\x1b", "/", 60);
+        killer.join();
+        if (!connected) {
+            continue;
+        }
+        EXPECT_EQ(run.err,
+                  "awaiting sysex data from MIDI input device 0...\n"
+                  "midiparley: the JACK server went away during the run\n"
+                  "warning: no end of sysex (F7) received from MIDI input device 0\n"
+                  "Press <esc> to cancel the application...\n");
+        EXPECT_EQ(run.status, 0);
+        return;
+    }
+    FAIL() << "the tool's input was never connected to the server in three runs";
 }
 
 TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
