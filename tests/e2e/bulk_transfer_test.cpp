@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -87,9 +88,14 @@ TEST(BulkTransfer, BulkDumpIsWholeWithIdleAndCutToOneMessageWithout) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
     EXPECT_TRUE(readFile(d.file("all.syx")) == bulkDump(127));
+    // Without -idle the wait ends at the first message; a next one, 10 ms later, may still
+    // come in before the input is closed on a loaded machine, but never the whole dump.
     r = run(d, {"-save=first.syx", "F0", "7D", "03", "7F", "F7"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(readFile(d.file("first.syx")) == bulkDump(1));
+    const Bytes first = readFile(d.file("first.syx"));
+    const Bytes one = bulkDump(1);
+    EXPECT_TRUE(first.size() >= one.size() && std::equal(one.begin(), one.end(), first.begin()));
+    EXPECT_LT(first.size(), bulkDump(127).size() / 4);
 }
 
 TEST(BulkTransfer, MalformedFilesAreRefusedBeforeAnythingIsSent) {
