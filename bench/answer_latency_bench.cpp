@@ -16,8 +16,8 @@
 #include "driver/answer_wait.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
-#include "platform/posix/midi_test_input.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/midi_test_input.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 #include "platform/windows_api.h"
 
 namespace {

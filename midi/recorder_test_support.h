@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "midi/recorder.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 #include "platform/windows_api.h"
 
 // The virtual instrument comes after any real port, so it is found by its name.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "midi/sysex_sender.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 #include "platform/windows_api.h"
 
 namespace {

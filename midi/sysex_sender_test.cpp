@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 #include "platform/windows_api.h"
 
 #if defined(__SANITIZE_ADDRESS__)

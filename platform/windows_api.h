@@ -37,7 +37,7 @@ inline DWORD midiInLostSysExBytes(HMIDIIN) {
 #include "platform/posix/kernel.h"
 #include "platform/posix/crt.h"
 #include "platform/posix/user.h"
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 // A backslash is an ordinary file name character here, so joined paths use a slash.
 constexpr char kNativePathSeparator = '/';

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/posix/jack_server.h"
+#include "platform/posix/testing/jack_server.h"
 #include "tests/e2e/run_process.h"
 
 namespace fs = std::filesystem;

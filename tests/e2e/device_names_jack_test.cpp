@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/jack_server.h"
+#include "platform/posix/testing/jack_server.h"
 #include "tests/e2e/e2e_cases.h"
 #include "tests/e2e/run_process.h"
 

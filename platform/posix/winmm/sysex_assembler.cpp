@@ -1,4 +1,4 @@
-#include "platform/posix/sysex_assembler.h"
+#include "platform/posix/winmm/sysex_assembler.h"
 
 namespace {
 

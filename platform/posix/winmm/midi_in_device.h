@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/midi_ports.h"
-#include "platform/posix/sysex_assembler.h"
+#include "platform/posix/winmm/midi_ports.h"
+#include "platform/posix/winmm/sysex_assembler.h"
 
 struct InputChunk {
     std::vector<BYTE> bytes;

@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "platform/posix/clock.h"
-#include "platform/posix/handle_registry.h"
-#include "platform/posix/midi_in_device.h"
+#include "platform/posix/winmm/handle_registry.h"
+#include "platform/posix/winmm/midi_in_device.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/posix/executable_path.h"
-#include "platform/posix/midi_ports.h"
-#include "platform/posix/midi_system_module.h"
+#include "platform/posix/winmm/midi_ports.h"
+#include "platform/posix/midi_system/midi_system_module.h"
 
 namespace {
 

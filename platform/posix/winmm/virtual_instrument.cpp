@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/midi_ports.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/winmm/midi_ports.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 
 namespace {
 

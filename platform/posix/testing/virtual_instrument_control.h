@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 enum class VirtualFailPoint { OutOpen, InOpen, OutPrepare, OutLongMsg };
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 // An open input device; defined with the input functions. Backends only pass bytes to it.
 struct MidiInDevice;

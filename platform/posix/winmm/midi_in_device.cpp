@@ -1,4 +1,4 @@
-#include "platform/posix/midi_in_device.h"
+#include "platform/posix/winmm/midi_in_device.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "RtMidi.h"
-#include "platform/posix/bounded_call.h"
-#include "platform/posix/jack_input.h"
-#include "platform/posix/midi_system.h"
-#include "platform/posix/midi_system_module.h"
+#include "platform/posix/midi_system/bounded_call.h"
+#include "platform/posix/midi_system/jack_input.h"
+#include "platform/posix/midi_system/midi_system.h"
+#include "platform/posix/midi_system/midi_system_module.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/posix/clock.h"
-#include "platform/posix/handle_registry.h"
-#include "platform/posix/midi_ports.h"
-#include "platform/posix/sysex_assembler.h"
+#include "platform/posix/winmm/handle_registry.h"
+#include "platform/posix/winmm/midi_ports.h"
+#include "platform/posix/winmm/sysex_assembler.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/midi_test_input.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/midi_test_input.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 
 namespace {
 

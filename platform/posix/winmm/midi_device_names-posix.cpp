@@ -2,7 +2,7 @@
 // ones the MIDI functions use right after.
 #include "platform/midi_device_names.h"
 
-#include "platform/posix/midi_ports.h"
+#include "platform/posix/winmm/midi_ports.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/posix/midi_test_input.h"
-#include "platform/posix/virtual_instrument_control.h"
+#include "platform/posix/testing/midi_test_input.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 
 namespace {
 

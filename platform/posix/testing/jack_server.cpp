@@ -1,4 +1,4 @@
-#include "platform/posix/jack_server.h"
+#include "platform/posix/testing/jack_server.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/midi_system_module.h"
+#include "platform/posix/midi_system/midi_system_module.h"
 
 bool alsaSequencerDeviceExists() {
     struct stat info {};

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/posix/jack_server.h"
-#include "platform/posix/midi_test_input.h"
+#include "platform/posix/testing/jack_server.h"
+#include "platform/posix/testing/midi_test_input.h"
 
 namespace {
 

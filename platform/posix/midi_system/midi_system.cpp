@@ -1,4 +1,4 @@
-#include "platform/posix/midi_system.h"
+#include "platform/posix/midi_system/midi_system.h"
 
 #include <alsa/asoundlib.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/posix/midi_system_module.h"
+#include "platform/posix/midi_system/midi_system_module.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 struct JackInput;
 typedef void (*JackBytesForward)(void* context, const BYTE* bytes, size_t count);

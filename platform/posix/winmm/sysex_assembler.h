@@ -6,7 +6,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 // One message for the input callback: MIM_DATA with the packed short message, or MIM_LONGDATA
 // with the address of a returned buffer header.

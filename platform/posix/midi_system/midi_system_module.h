@@ -7,7 +7,7 @@
 
 #include <stddef.h>
 
-#include "platform/posix/winmm.h"
+#include "platform/posix/winmm/winmm.h"
 
 extern "C" {
 
