@@ -1,12 +1,10 @@
 // For tests only: drives the built-in virtual instrument from the instrument's side of the
-// cable and looks at what reached it. The program itself never includes this header.
+// cable and looks at what reached it, through the instrument's hooks.
 #pragma once
 
 #include <vector>
 
-#include "platform/posix/winmm/winmm.h"
-
-enum class VirtualFailPoint { OutOpen, InOpen, OutPrepare, OutLongMsg };
+#include "platform/posix/winmm/virtual_instrument_hooks.h"
 
 // A hold that lasts until virtualInstrumentReleaseHeld.
 constexpr DWORD kHoldUntilReleased = 0xFFFFFFFF;
@@ -28,5 +26,5 @@ std::vector<DWORD> virtualInstrumentShortMessages();
 // Whether received short messages are sent back on the input (on by default).
 void virtualInstrumentEchoShortMessages(bool on);
 // Back to the start: nothing received, no failure or hold pending, echo on. Received messages
-// are logged from the first reset on, never before (the program itself keeps no log).
+// are logged once the first control call has put the hooks in (the program has none).
 void virtualInstrumentResetControl();

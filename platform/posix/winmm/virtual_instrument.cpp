@@ -4,7 +4,7 @@
 #include <pthread.h>
 #include <sched.h>
 
-#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/posix/winmm/midi_ports.h"
-#include "platform/posix/testing/virtual_instrument_control.h"
+#include "platform/posix/winmm/virtual_instrument_hooks.h"
 
 namespace {
 
@@ -25,23 +25,7 @@ constexpr std::chrono::milliseconds kDumpPause{10};
 
 struct Instrument {
     std::mutex mutex;
-    std::condition_variable releaseAsked;
     std::shared_ptr<MidiInDevice> input;
-    std::array<MMRESULT, 4> failNext{};
-    bool echo = true;
-    bool holdNext = false;
-    DWORD holdMs = 0;
-    // The one long message held as still playing, with a copy of its bytes.
-    MIDIHDR* held = nullptr;
-    void* heldPort = nullptr;
-    std::vector<BYTE> heldBytes;
-    bool releaseHeld = false;
-    std::thread holdTimer;
-    // What was received, kept only once the tests' control was reset: in the program they
-    // would grow with every message.
-    bool logging = false;
-    std::vector<std::vector<BYTE>> longMessages;
-    std::vector<DWORD> shortMessages;
     // The bulk dump being sent, message by message, on a thread of its own.
     std::deque<std::vector<BYTE>> dumpQueue;
     std::condition_variable dumpWake;
@@ -49,16 +33,22 @@ struct Instrument {
     std::thread dumper;
 };
 
+// The tests' hooks; none in the program.
+std::atomic<const VirtualInstrumentHooks*> installedHooks{nullptr};
+
 // Never destroyed, like the device registries that reach it.
 Instrument& instrument() {
     static Instrument* instance = new Instrument;
     return *instance;
 }
 
-MMRESULT takeFailure(Instrument& s, VirtualFailPoint point) {
-    MMRESULT result = s.failNext[static_cast<size_t>(point)];
-    s.failNext[static_cast<size_t>(point)] = MMSYSERR_NOERROR;
-    return result;
+const VirtualInstrumentHooks* hooks() {
+    return installedHooks.load(std::memory_order_acquire);
+}
+
+MMRESULT hookedFailure(VirtualFailPoint point) {
+    const VirtualInstrumentHooks* h = hooks();
+    return h != nullptr && h->failure != nullptr ? h->failure(point) : MMSYSERR_NOERROR;
 }
 
 bool isSysEx(const std::vector<BYTE>& m) {
@@ -159,43 +149,9 @@ void playLong(Instrument& s, std::vector<BYTE> bytes) {
     } else {
         sendToInput(s, answerTo(bytes));
     }
-    if (s.logging) {
-        s.longMessages.push_back(std::move(bytes));
-    }
-}
-
-void finishHeld(Instrument& s) {
-    s.held->dwFlags = (s.held->dwFlags | MHDR_DONE) & ~static_cast<DWORD>(MHDR_INQUEUE);
-    s.held = nullptr;
-    s.heldPort = nullptr;
-    playLong(s, std::move(s.heldBytes));
-}
-
-void holdUntil(Instrument* s, DWORD ms) {
-    std::unique_lock<std::mutex> lock(s->mutex);
-    auto released = [s] { return s->releaseHeld; };
-    if (ms == kHoldUntilReleased) {
-        s->releaseAsked.wait(lock, released);
-    } else {
-        s->releaseAsked.wait_for(lock, std::chrono::milliseconds(ms), released);
-    }
-    finishHeld(*s);
-}
-
-// Ends a running hold at once and waits for its timer thread.
-void releaseHold() {
-    Instrument& s = instrument();
-    std::thread timer;
-    {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.held != nullptr) {
-            s.releaseHeld = true;
-            s.releaseAsked.notify_all();
-        }
-        timer = std::move(s.holdTimer);
-    }
-    if (timer.joinable()) {
-        timer.join();
+    const VirtualInstrumentHooks* h = hooks();
+    if (h != nullptr && h->receivedLong != nullptr) {
+        h->receivedLong(bytes);
     }
 }
 
@@ -210,7 +166,7 @@ class VirtualInstrumentPorts : public MidiPortBackend {
                        void** port) override {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (MMRESULT failure = takeFailure(s, VirtualFailPoint::InOpen)) {
+        if (MMRESULT failure = hookedFailure(VirtualFailPoint::InOpen)) {
             return failure;
         }
         if (s.input) {
@@ -240,7 +196,7 @@ class VirtualInstrumentPorts : public MidiPortBackend {
         Instrument& s = instrument();
         {
             std::lock_guard<std::mutex> lock(s.mutex);
-            if (MMRESULT failure = takeFailure(s, VirtualFailPoint::OutOpen)) {
+            if (MMRESULT failure = hookedFailure(VirtualFailPoint::OutOpen)) {
                 return failure;
             }
         }
@@ -254,14 +210,8 @@ class VirtualInstrumentPorts : public MidiPortBackend {
     MMRESULT sendShort(void*, const BYTE* bytes, size_t count) override {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
-        DWORD packed = 0;
-        for (size_t i = 0; i < count; ++i) {
-            packed |= static_cast<DWORD>(bytes[i]) << (8 * i);
-        }
-        if (s.logging) {
-            s.shortMessages.push_back(packed);
-        }
-        if (s.echo) {
+        const VirtualInstrumentHooks* h = hooks();
+        if (h == nullptr || h->receivedShort == nullptr || h->receivedShort(bytes, count)) {
             sendToInput(s, std::vector<BYTE>(bytes, bytes + count));
         }
         return MMSYSERR_NOERROR;
@@ -270,38 +220,29 @@ class VirtualInstrumentPorts : public MidiPortBackend {
     MMRESULT prepareLong(void*) override {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
-        return takeFailure(s, VirtualFailPoint::OutPrepare);
+        return hookedFailure(VirtualFailPoint::OutPrepare);
     }
 
     MMRESULT sendLong(void* port, MIDIHDR* header, bool* held) override {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (MMRESULT failure = takeFailure(s, VirtualFailPoint::OutLongMsg)) {
+        if (MMRESULT failure = hookedFailure(VirtualFailPoint::OutLongMsg)) {
             return failure;
         }
         std::vector<BYTE> bytes(header->lpData, header->lpData + header->dwBufferLength);
-        *held = s.holdNext && s.held == nullptr;
+        const VirtualInstrumentHooks* h = hooks();
+        *held = h != nullptr && h->holdLong != nullptr && h->holdLong(port, header, bytes);
         if (!*held) {
             playLong(s, std::move(bytes));
-            return MMSYSERR_NOERROR;
         }
-        // With nothing held, an earlier timer thread has finished and left the lock for good.
-        if (s.holdTimer.joinable()) {
-            s.holdTimer.join();
-        }
-        s.holdNext = false;
-        s.held = header;
-        s.heldPort = port;
-        s.heldBytes = std::move(bytes);
-        s.releaseHeld = false;
-        s.holdTimer = std::thread(holdUntil, &s, s.holdMs);
         return MMSYSERR_NOERROR;
     }
 
     bool stillPlaying(void* port, const MIDIHDR* header) override {
         Instrument& s = instrument();
         std::lock_guard<std::mutex> lock(s.mutex);
-        return s.held != nullptr && s.heldPort == port && (header == nullptr || s.held == header);
+        const VirtualInstrumentHooks* h = hooks();
+        return h != nullptr && h->stillPlaying != nullptr && h->stillPlaying(port, header);
     }
 };
 
@@ -312,60 +253,22 @@ MidiPortBackend& virtualInstrumentPorts() {
     return *ports;
 }
 
-void virtualInstrumentInject(const std::vector<BYTE>& bytes) {
+void setVirtualInstrumentHooks(const VirtualInstrumentHooks* h) {
+    installedHooks.store(h, std::memory_order_release);
+}
+
+void virtualInstrumentLocked(
+    const std::function<void(const std::shared_ptr<MidiInDevice>&)>& step) {
     Instrument& s = instrument();
     std::lock_guard<std::mutex> lock(s.mutex);
-    sendToInput(s, bytes);
+    step(s.input);
 }
 
-bool virtualInstrumentAwaitDelivered(DWORD timeoutMs) {
-    std::shared_ptr<MidiInDevice> input;
-    {
-        Instrument& s = instrument();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        input = s.input;
-    }
-    // Waiting without the instrument's lock lets callbacks keep sending to the instrument.
-    return !input || midiInputAwaitDelivered(*input, timeoutMs);
+void virtualInstrumentPlayLocked(std::vector<BYTE> bytes) {
+    playLong(instrument(), std::move(bytes));
 }
 
-void virtualInstrumentFailNext(VirtualFailPoint point, MMRESULT result) {
-    Instrument& s = instrument();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.failNext[static_cast<size_t>(point)] = result;
-}
-
-void virtualInstrumentHoldNextLongMessage(DWORD ms) {
-    Instrument& s = instrument();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.holdNext = true;
-    s.holdMs = ms;
-}
-
-void virtualInstrumentReleaseHeld() {
-    releaseHold();
-}
-
-std::vector<std::vector<BYTE>> virtualInstrumentLongMessages() {
-    Instrument& s = instrument();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.longMessages;
-}
-
-std::vector<DWORD> virtualInstrumentShortMessages() {
-    Instrument& s = instrument();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    return s.shortMessages;
-}
-
-void virtualInstrumentEchoShortMessages(bool on) {
-    Instrument& s = instrument();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.echo = on;
-}
-
-void virtualInstrumentResetControl() {
-    releaseHold();
+void virtualInstrumentStopDump() {
     Instrument& s = instrument();
     std::thread dumper;
     {
@@ -376,11 +279,4 @@ void virtualInstrumentResetControl() {
     if (dumper.joinable()) {
         dumper.join();
     }
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.failNext.fill(MMSYSERR_NOERROR);
-    s.echo = true;
-    s.holdNext = false;
-    s.longMessages.clear();
-    s.shortMessages.clear();
-    s.logging = true;
 }
