@@ -1,36 +1,15 @@
 #include "settings/settings_path.h"
 
-#include <vector>
-
 #include "options/text_helpers.h"
+#include "platform/executable_path.h"
 #include "platform/windows_api.h"
 
 namespace {
 
-constexpr DWORD kModulePathBuffer = MAX_PATH;
-// Windows paths are at most 32767 characters; nothing longer is worth asking for.
-constexpr DWORD kLongestModulePath = 32768;
 constexpr size_t kNormalizeBuffer = 1024;
 
 bool isSeparator(char c) {
     return c == '\\' || c == '/' || c == ':';
-}
-
-// The executable's own full path, or empty when it cannot be had whole. A path cut at the
-// buffer's end would name another directory, so the buffer grows until the path fits.
-std::string executablePath() {
-    const HMODULE self = GetModuleHandleA(nullptr);
-    for (DWORD size = kModulePathBuffer; size <= kLongestModulePath; size *= 2) {
-        std::vector<char> buffer(size, '\0');
-        const DWORD length = GetModuleFileNameA(self, buffer.data(), size);
-        if (length == 0) {
-            return std::string();
-        }
-        if (length < size) {
-            return std::string(buffer.data(), length);
-        }
-    }
-    return std::string();
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <unordered_set>
 
 #include "platform/posix/clock.h"
-#include "platform/posix/executable_path.h"
+#include "platform/executable_path.h"
 #include "platform/posix/last_error.h"
 #include "platform/windows_api.h"
 

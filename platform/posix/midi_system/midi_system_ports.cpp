@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/posix/executable_path.h"
+#include "platform/executable_path.h"
 #include "platform/posix/winmm/midi_ports.h"
 #include "platform/posix/midi_system/midi_system_module.h"
 
