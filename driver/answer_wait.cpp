@@ -8,7 +8,7 @@ bool holdsEndOfSysEx(const RecordedEvent& event) {
     if (event.status != 0xF0) {
         return false;
     }
-    const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+    const MIDIHDR& header = recordedSysExBuffer(event);
     for (DWORD i = 0; i < header.dwBytesRecorded; ++i) {
         if (static_cast<uint8_t>(header.lpData[i]) == 0xF7) {
             return true;

@@ -25,7 +25,7 @@ void scanArrived(const MidiInRecorder& recorder, Collected& collected) {
             continue;
         }
         collected.lastArrival = event.time;
-        const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+        const MIDIHDR& header = recordedSysExBuffer(event);
         bool holdsEnd = false;
         for (DWORD i = 0; i < header.dwBytesRecorded; ++i) {
             holdsEnd = holdsEnd || static_cast<uint8_t>(header.lpData[i]) == 0xF7;
@@ -74,7 +74,7 @@ std::vector<uint8_t> receivedSysExBytes(const MidiInRecorder& recorder) {
     for (int32_t i = 0; i < count; ++i) {
         const RecordedEvent& event = recorder.events[i];
         if (event.status == 0xF0) {
-            const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+            const MIDIHDR& header = recordedSysExBuffer(event);
             bytes.insert(bytes.end(), header.lpData, header.lpData + header.dwBytesRecorded);
         }
     }

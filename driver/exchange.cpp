@@ -90,7 +90,7 @@ bool printAnswer(const MidiInRecorder& recorder) {
         if (event.status != 0xF0) {
             continue;
         }
-        const MIDIHDR& header = sysExBuffers[event.data2 * 256 + event.data1];
+        const MIDIHDR& header = recordedSysExBuffer(event);
         std::string line;
         line.reserve(header.dwBytesRecorded * 3 + 1);
         for (DWORD b = 0; b < header.dwBytesRecorded; ++b) {

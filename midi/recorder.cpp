@@ -324,3 +324,9 @@ void appendSysExEvent(MidiInRecorder& recorder, MIDIHDR* header, RecordedEvent& 
         storeEvent(recorder, event);
     }
 }
+
+const MIDIHDR& recordedSysExBuffer(const RecordedEvent& event) {
+    static const MIDIHDR kEmpty = {};
+    const int32_t index = event.data2 * 256 + event.data1;
+    return index < kSysExHeaderCount ? sysExBuffers[index] : kEmpty;
+}

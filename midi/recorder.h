@@ -91,6 +91,10 @@ inline int32_t publishedEventCount(const MidiInRecorder& recorder) {
     return recorder.eventCount.load(std::memory_order_acquire);
 }
 
+// The receive buffer a SysEx event names: header data1 + 256 * data2. An index beyond the
+// headers, which the callback never writes, gives an empty header.
+const MIDIHDR& recordedSysExBuffer(const RecordedEvent& event);
+
 // Sets the recorder to its prepared state and allocates the event block. Runs once, during
 // static initialisation; destroyRecorder is registered with atexit right after it.
 MidiInRecorder& initRecorder();

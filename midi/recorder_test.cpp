@@ -210,3 +210,12 @@ TEST_F(RecorderTest, TheEventListFillsUpForReal) {
     EXPECT_EQ(last.data2, n >> 7 & 0x7F);
     EXPECT_EQ(recorder.byteCount.load(), 3 * (kRecorderEventCapacity + 1));
 }
+
+TEST(RecordedSysExBuffer, AnIndexBeyondTheHeadersNamesAnEmptyBuffer) {
+    RecordedEvent event{};
+    event.status = 0xF0;
+    event.data1 = 0xFF;
+    event.data2 = 0xFF;  // 65535, past the 5000 headers
+    EXPECT_EQ(recordedSysExBuffer(event).lpData, nullptr);
+    EXPECT_EQ(recordedSysExBuffer(event).dwBytesRecorded, 0u);
+}
