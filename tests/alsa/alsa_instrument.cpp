@@ -16,25 +16,14 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/posix/winmm/instrument_answers.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
 Bytes answerTo(const Bytes& message) {
-    const size_t n = message.size();
-    if (n == 6 && message[1] == 0x7E && message[3] == 0x06 && message[4] == 0x01) {
-        return {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
-    }
-    if (n == 6 && message[1] == 0x7D && message[2] == 0x01) {
-        Bytes answer = {0xF0, 0x7D, 0x02};
-        for (unsigned i = 0; i < message[3] * 128u + message[4]; ++i) {
-            answer.push_back(i & 0x7F);
-        }
-        answer.push_back(0xF7);
-        return answer;
-    }
-    return message;
+    return instrumentAnswer(message.data(), message.size());
 }
 
 bool send(snd_seq_t* seq, int port, const Bytes& bytes, size_t part) {

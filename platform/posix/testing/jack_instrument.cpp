@@ -10,6 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+#include "platform/posix/winmm/instrument_answers.h"
 
 namespace {
 
@@ -18,9 +21,6 @@ jack_port_t* outPort = nullptr;
 // The long dump: bytes in all, and bytes sent so far.
 size_t longTotal = 0;
 size_t longSent = 0;
-
-const unsigned char kIdentityReply[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                                        0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
 void quiet(const char*) {}
 
@@ -50,26 +50,8 @@ void answer(const jack_midi_event_t& request, void* outBuffer) {
         longSent = 0;
         return;
     }
-    if (request.size != 6 || m[0] != 0xF0 || m[5] != 0xF7) {
-        jack_midi_event_write(outBuffer, request.time, m, request.size);
-        return;
-    }
-    if (m[1] == 0x7E && m[3] == 0x06 && m[4] == 0x01) {
-        jack_midi_event_write(outBuffer, request.time, kIdentityReply, sizeof kIdentityReply);
-    } else if (m[1] == 0x7D && m[2] == 0x01 && m[3] < 0x80 && m[4] < 0x80) {
-        size_t count = m[3] * 128u + m[4];
-        jack_midi_data_t* dump = jack_midi_event_reserve(outBuffer, request.time, count + 4);
-        if (dump == nullptr) {
-            return;
-        }
-        dump[0] = 0xF0;
-        dump[1] = 0x7D;
-        dump[2] = 0x02;
-        for (size_t i = 0; i < count; ++i) {
-            dump[3 + i] = static_cast<jack_midi_data_t>(i & 0x7F);
-        }
-        dump[count + 3] = 0xF7;
-    }
+    const std::vector<uint8_t> reply = instrumentAnswer(request.buffer, request.size);
+    jack_midi_event_write(outBuffer, request.time, reply.data(), reply.size());
 }
 
 int process(jack_nframes_t frames, void*) {

@@ -14,13 +14,14 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/winmm/instrument_answers.h"
 #include "platform/posix/winmm/midi_ports.h"
 #include "platform/posix/winmm/virtual_instrument_hooks.h"
 
 namespace {
 
 const char kInstrumentName[] = "midiparley virtual instrument";
-constexpr BYTE kNonCommercialId = 0x7D;
+constexpr BYTE kNonCommercialId = kInstrumentManufacturerId;
 constexpr std::chrono::milliseconds kDumpPause{10};
 
 struct Instrument {
@@ -53,27 +54,6 @@ MMRESULT hookedFailure(VirtualFailPoint point) {
 
 bool isSysEx(const std::vector<BYTE>& m) {
     return m.size() >= 2 && m.front() == 0xF0 && m.back() == 0xF7;
-}
-
-std::vector<BYTE> answerTo(const std::vector<BYTE>& m) {
-    // Universal device inquiry, any device id.
-    if (isSysEx(m) && m.size() == 6 && m[1] == 0x7E && m[2] <= 0x7F && m[3] == 0x06 &&
-        m[4] == 0x01) {
-        return {0xF0, 0x7E, 0x00, 0x06, 0x02, kNonCommercialId, 0x01, 0x00, 0x01, 0x00,
-                0x01, 0x00, 0x00, 0x00, 0xF7};
-    }
-    // Dump request for hh * 128 + ll counting bytes.
-    if (isSysEx(m) && m.size() == 6 && m[1] == kNonCommercialId && m[2] == 0x01 && m[3] <= 0x7F &&
-        m[4] <= 0x7F) {
-        size_t count = m[3] * 128u + m[4];
-        std::vector<BYTE> dump = {0xF0, kNonCommercialId, 0x02};
-        for (size_t i = 0; i < count; ++i) {
-            dump.push_back(static_cast<BYTE>(i & 0x7F));
-        }
-        dump.push_back(0xF7);
-        return dump;
-    }
-    return m;
 }
 
 void sendToInput(Instrument& s, const std::vector<BYTE>& bytes) {
@@ -147,7 +127,7 @@ void playLong(Instrument& s, std::vector<BYTE> bytes) {
     if (const int count = bulkDumpCount(bytes)) {
         queueDump(s, count);
     } else {
-        sendToInput(s, answerTo(bytes));
+        sendToInput(s, instrumentAnswer(bytes.data(), bytes.size()));
     }
     const VirtualInstrumentHooks* h = hooks();
     if (h != nullptr && h->receivedLong != nullptr) {

@@ -1,0 +1,32 @@
+// What the built-in virtual instrument answers, written once for it and for the tests' own
+// instruments on JACK and on the ALSA sequencer, so that every case expects the same bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The manufacturer id for non-commercial use, which the instruments answer as.
+constexpr uint8_t kInstrumentManufacturerId = 0x7D;
+
+// The answer to a complete message: the identity reply to a universal device inquiry
+// (F0 7E id 06 01 F7, any device id), hh * 128 + ll counting bytes (byte i is i AND 7F) in
+// F0 7D 02 ... F7 to a dump request F0 7D 01 hh ll F7, and the message itself to anything else.
+inline std::vector<uint8_t> instrumentAnswer(const uint8_t* m, size_t size) {
+    const bool sysEx = size == 6 && m[0] == 0xF0 && m[5] == 0xF7;
+    if (sysEx && m[1] == 0x7E && m[2] <= 0x7F && m[3] == 0x06 && m[4] == 0x01) {
+        return {0xF0, 0x7E, 0x00, 0x06, 0x02, kInstrumentManufacturerId, 0x01, 0x00, 0x01, 0x00,
+                0x01, 0x00, 0x00, 0x00, 0xF7};
+    }
+    if (sysEx && m[1] == kInstrumentManufacturerId && m[2] == 0x01 && m[3] <= 0x7F &&
+        m[4] <= 0x7F) {
+        const size_t count = m[3] * 128u + m[4];
+        std::vector<uint8_t> dump = {0xF0, kInstrumentManufacturerId, 0x02};
+        for (size_t i = 0; i < count; ++i) {
+            dump.push_back(static_cast<uint8_t>(i & 0x7F));
+        }
+        dump.push_back(0xF7);
+        return dump;
+    }
+    return std::vector<uint8_t>(m, m + size);
+}
