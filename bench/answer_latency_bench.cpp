@@ -27,8 +27,6 @@ using Clock = std::chrono::steady_clock;
 const std::vector<BYTE> kIdentityAnswer = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
                                            0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
-const char kVirtualInstrument[] = "midiparley virtual instrument";
-
 // The instrument: asleep until a request comes, as a device thread waiting for its port.
 // It lets a moment pass, so that the driver is spinning, then notes the time and answers.
 struct Instrument {
@@ -92,7 +90,7 @@ bool reopenRecorder(MidiInRecorder& recorder) {
 // The tool's recorder, set up as the tool sets it, on the virtual input; null (with the
 // benchmark skipped) when there is none.
 MidiInRecorder* toolRecorderOnVirtualInput(benchmark::State& state) {
-    const int device = findInputDevice(kVirtualInstrument);
+    const int device = virtualInstrumentInputId();
     if (device < 0) {
         state.SkipWithError("no virtual instrument");
         return nullptr;
@@ -144,7 +142,7 @@ void BM_RequestToWaitExit(benchmark::State& state) {
         return;
     }
     // Numbered apart from the input: real ports may have more inputs than outputs.
-    const int device = findOutputDevice(kVirtualInstrument);
+    const int device = virtualInstrumentOutputId();
     HMIDIOUT out = nullptr;
     if (device < 0 ||
         midiOutOpen(&out, static_cast<UINT>(device), 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {

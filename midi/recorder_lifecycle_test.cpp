@@ -24,7 +24,8 @@ TEST_F(RecorderTest, InputModeFourOpensNoDevice) {
     EXPECT_EQ(activeRecorder.load(), &recorder);
     // The instrument's input is still free for anyone else.
     HMIDIIN other = nullptr;
-    ASSERT_EQ(midiInOpen(&other, virtualInputId(), 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(midiInOpen(&other, virtualInstrumentInputId(), 0, 0, CALLBACK_NULL),
+              MMSYSERR_NOERROR);
     EXPECT_EQ(midiInClose(other), MMSYSERR_NOERROR);
     closeRecorder(recorder);
     EXPECT_EQ(activeRecorder.load(), nullptr);
@@ -34,7 +35,7 @@ TEST_F(RecorderTest, AnInputThatDoesNotOpenTouchesNothing) {
     equipBuffers(recorder);
     sysExBuffers[0].dwUser = 77;
     sysExBuffers[kSysExHeaderCount - 1].dwUser = 78;
-    recorder.thruDeviceId = static_cast<int32_t>(virtualOutputId());
+    recorder.thruDeviceId = static_cast<int32_t>(virtualInstrumentOutputId());
     virtualInstrumentFailNext(VirtualFailPoint::InOpen, MMSYSERR_ALLOCATED);
     EXPECT_EQ(openRecorder(recorder), 0);
     recorder.deviceId = 9999;

@@ -153,7 +153,7 @@ TEST_F(RecorderTest, ChannelFilterDropsOtherChannelsButNotSystemMessages) {
 TEST_F(RecorderTest, ThruForwardsEveryShortMessageBeforeFiltering) {
     recorder.channelFilter = 3;
     recorder.recordShortMessages = 0;
-    recorder.thruDeviceId = static_cast<int32_t>(virtualOutputId());
+    recorder.thruDeviceId = static_cast<int32_t>(virtualInstrumentOutputId());
     ASSERT_EQ(openRecorder(recorder), 1);
     ASSERT_NE(recorder.thruHandle, nullptr);
     play({0x95, 0x3C, 0x40, 0xF8, 0xFE, 0xF0, 0x01, 0xF7, 0x93, 0x3C, 0x00});
@@ -175,7 +175,7 @@ TEST_F(RecorderTest, ThruForwardsEveryShortMessageBeforeFiltering) {
 }
 
 TEST_F(RecorderTest, AFullEventListDropsEventsButKeepsCounting) {
-    recorder.thruDeviceId = static_cast<int32_t>(virtualOutputId());
+    recorder.thruDeviceId = static_cast<int32_t>(virtualInstrumentOutputId());
     recorder.eventCount.store(kRecorderEventCapacity);
     ASSERT_EQ(openRecorder(recorder), 1);
     play({0x90, 0x3C, 0x40, 0xF8, 0xF0, 0x01, 0x02, 0xF7});

@@ -1,38 +1,14 @@
-// Shared by the recorder tests: the virtual instrument's device numbers, and a fixture that
-// puts the one process-wide recorder back into a known closed state around each test.
+// Shared by the recorder tests: a fixture that puts the one process-wide recorder back into a known
+// closed state around each test.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "midi/recorder.h"
 #include "platform/posix/testing/virtual_instrument_control.h"
 #include "platform/windows_api.h"
-
-// The virtual instrument comes after any real port, so it is found by its name.
-inline UINT virtualInputId() {
-    for (UINT id = 0; id < midiInGetNumDevs(); ++id) {
-        MIDIINCAPSA caps{};
-        if (midiInGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR &&
-            std::strstr(caps.szPname, "virtual instrument") != nullptr) {
-            return id;
-        }
-    }
-    return 0;
-}
-
-inline UINT virtualOutputId() {
-    for (UINT id = 0; id < midiOutGetNumDevs(); ++id) {
-        MIDIOUTCAPSA caps{};
-        if (midiOutGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR &&
-            std::strstr(caps.szPname, "virtual instrument") != nullptr) {
-            return id;
-        }
-    }
-    return 0;
-}
 
 class RecorderTest : public ::testing::Test {
   protected:
@@ -43,7 +19,7 @@ class RecorderTest : public ::testing::Test {
         // Thru goes to the same instrument, which must not play it back into the input.
         virtualInstrumentEchoShortMessages(false);
         closeRecorder(recorder);
-        recorder.deviceId = static_cast<int32_t>(virtualInputId());
+        recorder.deviceId = static_cast<int32_t>(virtualInstrumentInputId());
         recorder.channelFilter = -1;
         recorder.eventCount.store(0);
         recorder.eventCapacity = recorder.events != nullptr ? kRecorderEventCapacity : 0;

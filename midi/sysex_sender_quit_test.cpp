@@ -14,7 +14,7 @@ TEST(SenderQuit, QueuedQuitCancelsTheWaitForGood) {
     virtualInstrumentResetControl();
     SysExSender sender;
     HMIDIOUT handle = nullptr;
-    ASSERT_EQ(MMSYSERR_NOERROR, midiOutOpen(&handle, midiOutGetNumDevs() - 1, 0, 0, 0));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutOpen(&handle, virtualInstrumentOutputId(), 0, 0, 0));
     sender.outHandle = handle;
     sender.waitMs = 5000;
     ASSERT_FALSE(quitSeen.load());

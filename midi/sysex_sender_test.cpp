@@ -34,7 +34,7 @@ class SenderTest : public ::testing::Test {
     void SetUp() override {
         virtualInstrumentResetControl();
         drainQueue();
-        const UINT device = midiOutGetNumDevs() - 1;
+        const UINT device = virtualInstrumentOutputId();
         HMIDIOUT handle = nullptr;
         ASSERT_EQ(MMSYSERR_NOERROR, midiOutOpen(&handle, device, 0, 0, CALLBACK_NULL));
         sender.outHandle = handle;
@@ -179,7 +179,7 @@ TEST_F(SenderTest, CloseReturnsToClosedStateAndClosesTheDevice) {
     EXPECT_EQ(MMSYSERR_INVALHANDLE, midiOutClose(handle));
 
     HMIDIOUT scoped = nullptr;
-    ASSERT_EQ(MMSYSERR_NOERROR, midiOutOpen(&scoped, midiOutGetNumDevs() - 1, 0, 0, 0));
+    ASSERT_EQ(MMSYSERR_NOERROR, midiOutOpen(&scoped, virtualInstrumentOutputId(), 0, 0, 0));
     {
         SysExSender owner;
         owner.outHandle = scoped;

@@ -57,7 +57,7 @@ class SenderStressTest : public RecorderTest {};
 // sends, or while the request is still playing. Every time the answer is recorded whole, the
 // wait finds it, and the instrument's echo of the request follows it in its own buffer.
 TEST_F(SenderStressTest, AnAnswerArrivingDuringOpenOrSendIsRecordedAndFound) {
-    const UINT out = virtualOutputId();
+    const UINT out = virtualInstrumentOutputId();
     const auto deadline = stressDeadline(20);
     int32_t rounds = 0;
     for (; rounds < 150 && std::chrono::steady_clock::now() < deadline; ++rounds) {
@@ -145,7 +145,7 @@ TEST_F(SenderStressTest, AnAnswerArrivingDuringOpenOrSendIsRecordedAndFound) {
 // without anything left playing. The header of every failed send is released (the
 // AddressSanitizer build reports any leak at exit).
 TEST_F(SenderStressTest, ADeviceFailingOnPrepareOrLongMessageSendsNothingAndRecovers) {
-    const UINT out = virtualOutputId();
+    const UINT out = virtualInstrumentOutputId();
     recorder.recordShortMessages = 0;
     ASSERT_EQ(openRecorder(recorder), 1);
     const auto deadline = stressDeadline(15);

@@ -6,12 +6,12 @@
 
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/testing/midi_test_input.h"
+#include "platform/posix/testing/virtual_instrument_control.h"
 
 namespace {
 
 // Long enough to be cut in the capability record: 37 characters before ":out".
 const char kInstrumentClient[] = "jack-test-instrument-with-a-long-name";
-const char kVirtualName[] = "midiparley virtual instrument";
 
 std::string capsName(const std::string& port) {
     return (std::string(kInstrumentClient) + ":" + port).substr(0, MAXPNAMELEN - 1);
@@ -72,10 +72,10 @@ ChildProcess JackPorts::instrument_;
 std::string JackPorts::startError_;
 
 TEST_F(JackPorts, RealPortsComeBeforeTheVirtualInstrument) {
-    EXPECT_EQ(findInputDevice(kVirtualName), static_cast<int>(midiInGetNumDevs()) - 1);
-    EXPECT_EQ(findOutputDevice(kVirtualName), static_cast<int>(midiOutGetNumDevs()) - 1);
-    EXPECT_LT(inDevice_, findInputDevice(kVirtualName));
-    EXPECT_LT(outDevice_, findOutputDevice(kVirtualName));
+    EXPECT_EQ(virtualInstrumentInputId(), static_cast<int>(midiInGetNumDevs()) - 1);
+    EXPECT_EQ(virtualInstrumentOutputId(), static_cast<int>(midiOutGetNumDevs()) - 1);
+    EXPECT_LT(inDevice_, virtualInstrumentInputId());
+    EXPECT_LT(outDevice_, virtualInstrumentOutputId());
     // Opening ports of our own adds no devices.
     UINT inputs = midiInGetNumDevs();
     UINT outputs = midiOutGetNumDevs();

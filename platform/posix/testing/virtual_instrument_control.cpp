@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/posix/testing/midi_test_input.h"
 #include "platform/posix/winmm/virtual_instrument_hooks.h"
 
 namespace {
@@ -139,7 +140,17 @@ void releaseHold() {
     }
 }
 
+const char kInstrumentName[] = "midiparley virtual instrument";
+
 }  // namespace
+
+int virtualInstrumentInputId() {
+    return findInputDevice(kInstrumentName);
+}
+
+int virtualInstrumentOutputId() {
+    return findOutputDevice(kInstrumentName);
+}
 
 void virtualInstrumentInject(const std::vector<BYTE>& bytes) {
     controlHooked();

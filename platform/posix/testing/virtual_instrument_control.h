@@ -9,6 +9,10 @@
 // A hold that lasts until virtualInstrumentReleaseHeld.
 constexpr DWORD kHoldUntilReleased = 0xFFFFFFFF;
 
+// The instrument's device numbers (-1 when missing). It comes after every real port, so it
+// is found by its name.
+int virtualInstrumentInputId();
+int virtualInstrumentOutputId();
 // Sends bytes (any mix of messages) to the virtual input; lost unless it is open and started.
 void virtualInstrumentInject(const std::vector<BYTE>& bytes);
 // True once all input sent to the virtual input so far has been delivered (or dropped).

@@ -16,7 +16,6 @@
 
 namespace {
 
-const char kVirtualName[] = "midiparley virtual instrument";
 const std::vector<BYTE> kIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
                                           0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
@@ -26,7 +25,7 @@ const std::vector<BYTE> kIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x
 TEST(VirtualInputThread, ThatCannotStartLeavesTheDeviceFree) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto openWithoutRoom = [] {
-        const UINT device = static_cast<UINT>(findInputDevice(kVirtualName));
+        const UINT device = static_cast<UINT>(virtualInstrumentInputId());
         unsigned long pages = 0;
         FILE* statm = std::fopen("/proc/self/statm", "r");
         if (statm == nullptr || std::fscanf(statm, "%lu", &pages) != 1) {
@@ -52,8 +51,8 @@ class VirtualInput : public testing::Test {
   protected:
     void SetUp() override {
         virtualInstrumentResetControl();
-        inDevice_ = findInputDevice(kVirtualName);
-        outDevice_ = findOutputDevice(kVirtualName);
+        inDevice_ = virtualInstrumentInputId();
+        outDevice_ = virtualInstrumentOutputId();
         ASSERT_GE(inDevice_, 0);
         ASSERT_GE(outDevice_, 0);
     }

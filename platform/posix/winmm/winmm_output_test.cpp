@@ -16,7 +16,7 @@ TEST(VirtualInstrumentLog, TheProgramKeepsNoneHoweverMuchItSends) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto sendMany = [] {
         HMIDIOUT out = nullptr;
-        if (midiOutOpen(&out, findOutputDevice(kVirtualName), 0, 0, CALLBACK_NULL) != 0) {
+        if (midiOutOpen(&out, virtualInstrumentOutputId(), 0, 0, CALLBACK_NULL) != 0) {
             std::exit(2);
         }
         std::vector<BYTE> message = {0xF0, 0x01, 0xF7};
@@ -39,8 +39,8 @@ class VirtualOutput : public testing::Test {
   protected:
     void SetUp() override {
         virtualInstrumentResetControl();
-        inDevice_ = findInputDevice(kVirtualName);
-        outDevice_ = findOutputDevice(kVirtualName);
+        inDevice_ = virtualInstrumentInputId();
+        outDevice_ = virtualInstrumentOutputId();
         ASSERT_GE(inDevice_, 0);
         ASSERT_GE(outDevice_, 0);
         ASSERT_EQ(midiOutOpen(&out_, outDevice_, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
