@@ -13,8 +13,12 @@ endif()
 set(work ${CPACK_PACKAGE_DIRECTORY}/_CPack_Packages/shlibdeps)
 file(MAKE_DIRECTORY ${work}/debian)
 file(TOUCH ${work}/debian/control)
+set(recommends "")
+if(MIDIPARLEY_MODULE)
+  set(recommends -dRecommends ${MIDIPARLEY_MODULE})
+endif()
 execute_process(
-  COMMAND ${MIDIPARLEY_SHLIBDEPS} -O -dDepends ${MIDIPARLEY_TOOL} -dRecommends ${MIDIPARLEY_MODULE}
+  COMMAND ${MIDIPARLEY_SHLIBDEPS} -O -dDepends ${MIDIPARLEY_TOOL} ${recommends}
   WORKING_DIRECTORY ${work}
   OUTPUT_VARIABLE substvars ERROR_VARIABLE messages RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
