@@ -50,25 +50,16 @@ int outputFailed() {
 // Sends the message to outDevice; false (with the message written) when that fails.
 bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     SysExSender sender;
-    sender.deviceId = -1;
-    sender.waitMs = 1;
-    sender.outHandle = nullptr;
-    sender.cancelled = 0;
-    sender.abortFlag = nullptr;
-
     HMIDIOUT handle = nullptr;
     if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
         writeLine(stderr, "cannot open MIDI output device " + std::to_string(outDevice) + "\n");
-        closeRecorder(theRecorder());
         return false;
     }
     sender.outHandle = handle;
     sender.deviceId = outDevice;
-    sender.cancelled = 0;
     if (sendSysEx(sender, message.data(), static_cast<int32_t>(message.size())) == 0) {
         writeLine(stderr, "sending sysex data to MIDI output device " + std::to_string(outDevice) +
                               " failed\n");
-        closeRecorder(theRecorder());
         closeSender(sender);
         return false;
     }
@@ -182,6 +173,7 @@ int runExchange(int argc, const char* const* argv) {
     }
     // A message of just F0 F7 carries nothing worth sending.
     if (message.bytes.size() > 2 && !sendRequest(message.bytes, outDevice)) {
+        closeRecorder(recorder);
         return 1;
     }
 
