@@ -63,7 +63,9 @@ struct ProfileCache {
 
 ProfileCache* sharedCache = nullptr;
 
-// A child inherits the held files, which it may keep using: fstat only reads them.
+// The lock is taken across fork: a child has only the forking thread, so a lock held by
+// another thread at that moment would never be released in it. The child inherits the held
+// files, which it may keep using: fstat only reads them.
 void lockBeforeFork() {
     sharedCache->lock.lock();
 }
@@ -81,7 +83,8 @@ ProfileCache& profileCache() {
     return *cache;
 }
 
-// File systems that other machines or user-space servers change behind an open file.
+// File systems that other machines or user-space servers change behind an open file, by the
+// f_type numbers statfs reports for them (linux/magic.h; not every one is in that header).
 bool changesUnreported(long type) {
     switch (static_cast<unsigned long>(type)) {
         case 0x6969:      // NFS
