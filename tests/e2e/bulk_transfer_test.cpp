@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -172,34 +171,19 @@ std::string runWithTerminalStderr(const std::vector<std::string>& args) {
         return "no pseudo-terminal";
     }
     const std::string slaveName = ptsname(master);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int slave = open(slaveName.c_str(), O_RDWR | O_NOCTTY);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);  // end of input: the Esc wait ends at once
-        dup2(null, 1);
-        dup2(slave, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    // No input: the Esc wait ends at once. The terminal keeps what was written until it is read.
+    runProcess(args, "", "", 20,
+               [&slaveName] { dup2(open(slaveName.c_str(), O_RDWR | O_NOCTTY), 2); });
     std::string seen;
     char chunk[4096];
     pollfd readable{master, POLLIN, 0};
-    // Bounded: the tool's own time-out ends it long before.
-    while (poll(&readable, 1, 20000) > 0) {
+    while (poll(&readable, 1, 0) > 0) {
         const ssize_t got = read(master, chunk, sizeof chunk);
         if (got <= 0) {
-            break;  // EIO once the child has gone
+            break;  // EIO once all is read: the child has gone
         }
         seen.append(chunk, static_cast<size_t>(got));
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
     close(master);
     return seen;
 }
