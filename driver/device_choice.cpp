@@ -4,6 +4,7 @@
 
 #include "driver/program_options.h"
 #include "options/char_class.h"
+#include "options/command_line_parse.h"
 #include "options/option_table.h"
 #include "platform/midi_device_names.h"
 
@@ -88,6 +89,6 @@ OptionTable commandLineAlone(int argc, const char* const* argv) {
     keepNames.resolveNames = false;
     chooseDevicesByName(commandLine, keepNames);
     std::string ignored;
-    commandLine.parseArguments(argc, argv, ignored);
+    parseArguments(commandLine, argc, argv, ignored);
     return commandLine;
 }

@@ -20,6 +20,7 @@
 #include "driver/usage.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
+#include "options/command_line_parse.h"
 #include "options/option_table.h"
 #include "platform/windows_api.h"
 #include "settings/settings_path.h"
@@ -120,7 +121,7 @@ int runExchange(int argc, const char* const* argv) {
     }
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
-    if (!table.parse("Settings", argv, settingsPath, argc, errorText)) {
+    if (!parse(table, "Settings", argv, settingsPath, argc, errorText)) {
         writeLine(stderr, "error: " + errorText + "\n");
         return printUsage() ? 1 : outputFailed();
     }

@@ -10,6 +10,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "fuzz/memory_settings.h"
+#include "options/command_line_parse.h"
 #include "options/option_table.h"
 #include "settings/settings_reading.h"
 
@@ -87,8 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OptionTable table;
     declareProgramOptions(table);
     std::string error = "stale";
-    const bool ok = (flags & 2) ? table.parse("Settings", nullptr, settingsPath, 0, error)
-                                : table.parse("Settings", argv.data(), settingsPath, argc, error);
+    const bool ok = (flags & 2) ? parse(table, "Settings", nullptr, settingsPath, 0, error)
+                                : parse(table, "Settings", argv.data(), settingsPath, argc, error);
 
     FUZZ_CHECK(table.positionals.size() <= 1000);
     if (!ok) {
@@ -108,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         OptionTable fileOnly;
         declareProgramOptions(fileOnly);
         std::string ignored;
-        readSettings("Settings", fileOnly, settingsPath, ignored);
+        applySettingsSection(fileOnly, "Settings", settingsPath, ignored);
         filePositionals = fileOnly.positionals;
     }
     FUZZ_CHECK(table.positionals.size() >= filePositionals.size());

@@ -15,13 +15,14 @@
 
 #include "fuzz/fuzz_support.h"
 #include "fuzz/memory_settings.h"
+#include "options/command_line_parse.h"
 #include "options/option_table.h"
 #include "platform/windows_api.h"
 #include "settings/settings_reading.h"
 
 namespace {
 
-// What readSettings made of a file: the error, the values and the positionals.
+// What the settings section made of the program's table: the error, the values and the positionals.
 typedef std::tuple<std::string, std::map<std::string, std::string>, std::vector<std::string>>
     SettingsRead;
 
@@ -29,7 +30,7 @@ SettingsRead checkReadSettings(const std::string& path) {
     OptionTable table;
     declareProgramOptions(table);
     std::string error = "stale";
-    const bool ok = readSettings("Settings", table, path, error);
+    const bool ok = applySettingsSection(table, "Settings", path, error);
     const SettingsRead read(error, table.values, table.positionals);
     const std::string needsNumber = "option needs a number value: -";
     const std::string needsBoolean = "option needs a value true/false/yes/no/1/0: -";

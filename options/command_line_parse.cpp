@@ -1,41 +1,62 @@
 // The command-line parse of the option table, with the settings file read between two passes
 // over the command line.
-#include <algorithm>
+#include "options/command_line_parse.h"
 
-#include "options/option_table.h"
+#include <algorithm>
+#include <vector>
+
 #include "options/parser_messages.h"
 #include "settings/settings_reading.h"
 
-bool OptionTable::parse(const std::string& section, const char* const* argv,
-                        const std::string& settingsPath, int argc, std::string& errorText) {
+bool parse(OptionTable& table, const std::string& section, const char* const* argv,
+           const std::string& settingsPath, int argc, std::string& errorText) {
     std::string path = settingsPath;
-    values.clear();
-    positionals.clear();
+    table.values.clear();
+    table.positionals.clear();
 
     // The first pass only learns the options that steer the settings file; its values and
     // errors are dropped, and the second pass finds any error again.
-    parseArguments(argc, argv, errorText);
-    const bool skipSettings = !noSettingsOption.empty() && getBool(noSettingsOption);
-    if (!settingsPathOption.empty()) {
-        path = getText(settingsPathOption, std::string());
+    parseArguments(table, argc, argv, errorText);
+    const bool skipSettings =
+        !table.noSettingsOption.empty() && table.getBool(table.noSettingsOption);
+    if (!table.settingsPathOption.empty()) {
+        path = table.getText(table.settingsPathOption, std::string());
     }
 
-    values.clear();
-    positionals.clear();
+    table.values.clear();
+    table.positionals.clear();
     errorText.clear();
-    if (!skipSettings && !readSettings(section, *this, path, errorText)) {
+    if (!skipSettings && !applySettingsSection(table, section, path, errorText)) {
         return false;
     }
-    if (!parseArguments(argc, argv, errorText)) {
+    if (!parseArguments(table, argc, argv, errorText)) {
         return false;
     }
-    for (const OptionSpec& spec : specs) {
+    for (const OptionSpec& spec : table.specs) {
         if (spec.required && !spec.isSet) {
             errorText = parserErrorText(kRequiredOptionMissing, kOptionSeparator, spec.name);
             return false;
         }
     }
     return true;
+}
+
+bool applySettingsSection(OptionTable& table, const std::string& section, const std::string& path,
+                          std::string& errorText) {
+    SettingsKeys keys;
+    std::vector<size_t> specOfName;  // the spec each name asked for belongs to
+    for (size_t i = 0; i < table.specs.size(); ++i) {
+        if (!table.specs[i].commandLineOnly) {
+            keys.names.push_back(table.specs[i].name);
+            specOfName.push_back(i);
+        }
+    }
+    keys.numberedStem = table.positionalName;
+    const SettingsValueStore store = [&](size_t index, const std::string& value,
+                                         std::string& error) {
+        return table.storeValue(table.specs[specOfName[index]], value, error);
+    };
+    return readSettings(section, path, keys, store, table.positionals, errorText);
 }
 
 namespace {
@@ -64,7 +85,7 @@ const char* bareValue(OptionType type) {
 
 }  // namespace
 
-bool OptionTable::parseArguments(int argc, const char* const* argv, std::string& errorText) {
+bool parseArguments(OptionTable& table, int argc, const char* const* argv, std::string& errorText) {
     errorText.clear();
     // A vector ends at its first null entry, whatever the count claims.
     int count = 0;
@@ -74,7 +95,7 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
     int current = 1;
     int remaining = 0;
     if (count > 0) {
-        programPath = argv[0];
+        table.programPath = argv[0];
         remaining = count - 1;
     }
     auto token = [&](int index) { return std::string(argv[index]); };
@@ -85,9 +106,9 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
             break;
         }
         const std::string optionText = text.substr(1);
-        const int32_t index = findOption(optionText);
+        const int32_t index = findOption(table, optionText);
         if (index < 0) {
-            if (!acceptUndeclared) {
+            if (!table.acceptUndeclared) {
                 errorText = parserErrorText(kInvalidOption, kTokenSeparator, text);
                 return false;
             }
@@ -97,13 +118,13 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
                 splitAt(optionText, '=', name, value);
             }
             if (!name.empty()) {
-                valueRef(name) = value;
+                table.valueRef(name) = value;
             }
         } else {
-            OptionSpec& spec = specs[static_cast<size_t>(index)];
+            OptionSpec& spec = table.specs[static_cast<size_t>(index)];
             const size_t k = commonPrefixLength(optionText, spec.name);
             if (k < optionText.size()) {  // the character at k is "="
-                if (!storeValue(spec, optionText.substr(k + 1), errorText)) {
+                if (!table.storeValue(spec, optionText.substr(k + 1), errorText)) {
                     return false;
                 }
             } else if (spec.takesValue) {
@@ -114,11 +135,11 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
                 }
                 ++current;
                 --remaining;
-                if (!storeValue(spec, token(current), errorText)) {
+                if (!table.storeValue(spec, token(current), errorText)) {
                     return false;
                 }
             } else {
-                valueRef(spec.name) = bareValue(spec.type);
+                table.valueRef(spec.name) = bareValue(spec.type);
                 spec.isSet = true;
             }
         }
@@ -126,12 +147,13 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
         --remaining;
     }
 
-    while (remaining > 0 && positionals.size() < static_cast<size_t>(std::max(maxPositional, 0))) {
-        positionals.push_back(token(current));
+    while (remaining > 0 &&
+           table.positionals.size() < static_cast<size_t>(std::max(table.maxPositional, 0))) {
+        table.positionals.push_back(token(current));
         ++current;
         --remaining;
     }
-    if (positionals.size() < static_cast<size_t>(std::max(minPositional, 0))) {
+    if (table.positionals.size() < static_cast<size_t>(std::max(table.minPositional, 0))) {
         errorText = parserErrorText(kNotEnoughArguments, nullptr, std::string());
         return false;
     }
@@ -142,11 +164,11 @@ bool OptionTable::parseArguments(int argc, const char* const* argv, std::string&
     return true;
 }
 
-int32_t OptionTable::findOption(const std::string& optionText) const {
+int32_t findOption(const OptionTable& table, const std::string& optionText) {
     int32_t best = -1;
     size_t bestLength = 0;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const OptionSpec& spec = specs[i];
+    for (size_t i = 0; i < table.specs.size(); ++i) {
+        const OptionSpec& spec = table.specs[i];
         if (spec.name.size() <= bestLength) {
             continue;
         }
@@ -161,8 +183,7 @@ int32_t OptionTable::findOption(const std::string& optionText) const {
     return best;
 }
 
-bool OptionTable::splitAt(const std::string& text, char separator, std::string& left,
-                          std::string& right) {
+bool splitAt(const std::string& text, char separator, std::string& left, std::string& right) {
     const size_t at = text.find(separator);
     if (at == std::string::npos) {
         left.clear();

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <vector>
 
+#include "options/command_line_parse.h"
 #include "options/option_table.h"
 #include "options/parser_messages.h"
 #include "settings/settings_test_support.h"
@@ -11,6 +13,22 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Three number options taking values and up to 1000 positional arguments under "hexsysex",
+// as the tool declares them.
+OptionTable numberOptionTable() {
+    OptionTable table;
+    for (const char* name : {"midiout", "midiin", "timeout"}) {
+        OptionSpec spec;
+        spec.assignName(name);
+        spec.type = OptionType::Number;
+        spec.takesValue = true;
+        table.addOption(spec);
+    }
+    table.positionalName = "hexsysex";
+    table.maxPositional = 1000;
+    return table;
+}
 
 OptionSpec makeSpec(const std::string& registration, OptionType type, bool takesValue) {
     OptionSpec spec;
@@ -36,7 +54,7 @@ Outcome parseTokens(OptionTable& table, std::vector<std::string> tokens,
     argv.push_back(nullptr);
     std::string error = "stale";
     const bool ok =
-        table.parse("Settings", argv.data(), settingsPath, static_cast<int>(tokens.size()), error);
+        parse(table, "Settings", argv.data(), settingsPath, static_cast<int>(tokens.size()), error);
     return {ok, error};
 }
 
@@ -112,11 +130,11 @@ TEST(ParseOptionRecognition, AbbreviationOfALongerNameWinsOverAShorterExactName)
         const OptionSpec longSpec = makeSpec("in*put", OptionType::Text, true);
         table.addOption(longFirst ? longSpec : shortSpec);
         table.addOption(longFirst ? shortSpec : longSpec);
-        EXPECT_EQ(table.findOption("in"), longFirst ? 0 : 1);
-        EXPECT_EQ(table.findOption("in=x"), longFirst ? 0 : 1);
-        EXPECT_EQ(table.findOption("inp"), longFirst ? 0 : 1);
-        EXPECT_EQ(table.findOption("ix"), -1);
-        EXPECT_EQ(table.findOption(""), -1);
+        EXPECT_EQ(findOption(table, "in"), longFirst ? 0 : 1);
+        EXPECT_EQ(findOption(table, "in=x"), longFirst ? 0 : 1);
+        EXPECT_EQ(findOption(table, "inp"), longFirst ? 0 : 1);
+        EXPECT_EQ(findOption(table, "ix"), -1);
+        EXPECT_EQ(findOption(table, ""), -1);
     }
 }
 
@@ -177,13 +195,13 @@ TEST(ParsePositionals, LimitsGiveTheirMessages) {
 TEST(ParsePositionals, ProgramPathAndOddArgumentVectors) {
     OptionTable table = numberOptionTable();
     std::string error;
-    EXPECT_TRUE(table.parse("Settings", nullptr, "", 0, error));
+    EXPECT_TRUE(parse(table, "Settings", nullptr, "", 0, error));
     const char* onlyProgram[] = {"prog", nullptr};
-    EXPECT_TRUE(table.parse("Settings", onlyProgram, "", 1, error));
+    EXPECT_TRUE(parse(table, "Settings", onlyProgram, "", 1, error));
     EXPECT_EQ(table.programPath, "prog");
     // A count larger than the vector stops at the vector's terminating null entry.
     const char* shortVector[] = {"prog", "F0", nullptr};
-    EXPECT_TRUE(table.parse("Settings", shortVector, "", 1000000, error));
+    EXPECT_TRUE(parse(table, "Settings", shortVector, "", 1000000, error));
     EXPECT_EQ(table.positionals, (std::vector<std::string>{"F0"}));
 }
 
@@ -248,4 +266,18 @@ TEST(ParseSettingsFile, NoSettingsAndSettingsPathOptions) {
               "option needs a number value: -port");
     EXPECT_EQ(parseTokens(table, {"-bad", "-file", refused.path.string()}, "").error,
               "invalid option: -bad");
+}
+
+TEST(ParseSettingsFile, CommandLineOnlyOptionsAreNotReadFromTheFile) {
+    TemporarySettingsFile file("[Settings]\nlist=1\nport=4\nlabel=x\n");
+    OptionTable table;
+    OptionSpec list = makeSpec("list", OptionType::Boolean, false);
+    list.commandLineOnly = true;
+    table.addOption(makeSpec("port", OptionType::Number, true));
+    table.addOption(list);
+    table.addOption(makeSpec("label", OptionType::Text, true));
+    std::string error;
+    EXPECT_TRUE(applySettingsSection(table, "Settings", file.path.string(), error));
+    EXPECT_EQ(table.values, (std::map<std::string, std::string>{{"label", "x"}, {"port", "4"}}));
+    EXPECT_TRUE(table.specs[0].isSet && !table.specs[1].isSet && table.specs[2].isSet);
 }

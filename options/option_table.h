@@ -1,6 +1,7 @@
 // The option table: the options a program declares, the rules for its positional arguments,
-// and after a parse the value text of every option given and the positional arguments.
-// Values are held as the text received and converted when they are read back.
+// and after a parse (options/command_line_parse.h) the value text of every option given and the
+// positional arguments. Values are held as the text received and converted when they are read
+// back.
 #pragma once
 
 #include <cstdint>
@@ -63,17 +64,4 @@ struct OptionTable {
     // spec.resolveValue turned it); spec must be one of this table's specs and is marked as
     // set. False with errorText filled when the value is refused.
     bool storeValue(OptionSpec& spec, const std::string& value, std::string& errorText);
-
-    // Fills the table from the command line and the settings file section: a first pass over
-    // the command line for the options that steer the settings file, then the settings file,
-    // then the command line again, then the check of required options.
-    bool parse(const std::string& section, const char* const* argv, const std::string& settingsPath,
-               int argc, std::string& errorText);
-    // One pass over the command line: options, then positional arguments.
-    bool parseArguments(int argc, const char* const* argv, std::string& errorText);
-    // The index of the spec that optionText (a token without its prefix) names, or -1.
-    int32_t findOption(const std::string& optionText) const;
-    // Splits text at the first separator; false, with both parts emptied, when it is absent.
-    static bool splitAt(const std::string& text, char separator, std::string& left,
-                        std::string& right);
 };

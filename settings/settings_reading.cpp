@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "options/option_table.h"
 #include "platform/windows_api.h"
 #include "settings/settings_path.h"
 
@@ -53,7 +52,8 @@ bool readValue(const std::string& section, const std::string& file, const char* 
 
 }  // namespace
 
-bool readSettings(const std::string& section, OptionTable& table, const std::string& path,
+bool readSettings(const std::string& section, const std::string& path, const SettingsKeys& keys,
+                  const SettingsValueStore& store, std::vector<std::string>& numbered,
                   std::string& errorText) {
     errorText.clear();
     if (path.empty() || section.empty()) {
@@ -62,21 +62,19 @@ bool readSettings(const std::string& section, OptionTable& table, const std::str
     // A thousand keys and more are read: the path is made ready for the reader once.
     const std::string file = readerPath(path);
     std::string value;
-    for (OptionSpec& spec : table.specs) {
-        if (spec.name.empty() || spec.commandLineOnly) {
+    for (size_t index = 0; index < keys.names.size(); ++index) {
+        const std::string& name = keys.names[index];
+        if (name.empty() || !readValue(section, file, name.c_str(), value)) {
             continue;
         }
-        if (!readValue(section, file, spec.name.c_str(), value)) {
-            continue;
-        }
-        if (!table.storeValue(spec, value, errorText)) {
+        if (!store(index, value, errorText)) {
             return false;
         }
     }
     // Every number is read, so a gap in the numbering skips only the missing keys, and the
     // order is that of the numbers, not of the lines in the file.
-    std::string key = table.positionalName + "1000";
-    const size_t stem = table.positionalName.size();
+    std::string key = keys.numberedStem + "1000";
+    const size_t stem = keys.numberedStem.size();
     for (int32_t n = 1; n <= kNumberedKeys; ++n) {
         // n in decimal, written here: a formatting call for each of a thousand keys costs
         // more than the lookup.
@@ -88,7 +86,7 @@ bool readSettings(const std::string& section, OptionTable& table, const std::str
         key.replace(stem, std::string::npos, first,
                     static_cast<size_t>(digits + sizeof digits - first));
         if (readValue(section, file, key.c_str(), value)) {
-            table.positionals.push_back(value);
+            numbered.push_back(value);
         }
     }
     return true;

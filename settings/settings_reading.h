@@ -1,13 +1,15 @@
-// Applying one section of a settings file to an option table: each declared option under its
-// own name, and the positional arguments under the numbered keys name1 ... name1000.
+// Reading one section of a settings file: named keys, each handed to a store that may refuse
+// its value, and the numbered keys stem1 ... stem1000. The reading knows nothing of options;
+// the option parse decides which names to ask for and how to store what is found.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/windows_api.h"
-
-struct OptionTable;
 
 // Reads one key of a settings file as GetPrivateProfileStringA does.
 typedef DWORD(WINAPI* ProfileReader)(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
@@ -22,10 +24,24 @@ void useProfileReader(ProfileReader reader);
 // exactly these bytes counts as absent.
 const std::string& notSetMarker();
 
-// Applies the section of the file at path to table (options marked commandLineOnly are not
-// read). False, with errorText holding the message, when an option's value is refused; the
-// numbered keys are then not read. A missing file, section or key is no error.
-bool readSettings(const std::string& section, OptionTable& table, const std::string& path,
+// The keys to read from a section: named keys, and the numbered keys numberedStem1 ...
+// numberedStem1000 (every number, whatever the caller's limits).
+struct SettingsKeys {
+    std::vector<std::string> names;  // an empty name is skipped
+    std::string numberedStem;
+};
+
+// Takes the value found under keys.names[index]; false, with errorText filled, refuses it.
+typedef std::function<bool(size_t index, const std::string& value, std::string& errorText)>
+    SettingsValueStore;
+
+// Reads the section of the file at path: each named key in turn, its value (if it has one)
+// handed to store; then the numbered keys, each value appended to numbered in the order of the
+// numbers, not of the lines. False, with errorText holding the store's message, when the store
+// refuses a value; the numbered keys are then not read. A missing file, section or key is no
+// error; errorText is emptied on entry.
+bool readSettings(const std::string& section, const std::string& path, const SettingsKeys& keys,
+                  const SettingsValueStore& store, std::vector<std::string>& numbered,
                   std::string& errorText);
 
 // The value of key in section of the file at path (a relative path is taken from the current

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
+#include <utility>
 
-#include "options/option_table.h"
 #include "settings/settings_test_support.h"
 
 namespace fs = std::filesystem;
@@ -14,70 +13,75 @@ namespace {
 
 using Tokens = std::vector<std::string>;
 
-}  // namespace
-
-TEST(ReadSettings, MissingFileAppliesNothing) {
-    OptionTable table = numberOptionTable();
+// What readSettings handed over: the named values as "name=value" in the order stored, and the
+// numbered ones.
+struct Found {
+    bool ok = false;
     std::string error = "stale";
-    EXPECT_TRUE(readSettings("Settings", table, "/nonexistent/dir/midiparley.ini", error));
-    EXPECT_EQ(error, "");
-    EXPECT_TRUE(table.values.empty());
-    EXPECT_TRUE(table.positionals.empty());
-    EXPECT_TRUE(readSettings("Settings", table, "", error));
-    EXPECT_TRUE(table.values.empty());
+    Tokens named;
+    Tokens numbered;
+};
+
+// Reads the tool's keys from path (an empty name among them); the store refuses the value
+// refused. numbered holds what was there before.
+Found readToolKeys(const std::string& path, const std::string& refused = "", Tokens numbered = {}) {
+    const SettingsKeys keys{{"midiout", "", "midiin", "timeout"}, "hexsysex"};
+    Found found;
+    found.numbered = std::move(numbered);
+    const SettingsValueStore store = [&](size_t index, const std::string& value,
+                                         std::string& error) {
+        if (value == refused) {
+            error = "refused " + keys.names[index];
+            return false;
+        }
+        found.named.push_back(keys.names[index] + "=" + value);
+        return true;
+    };
+    found.ok = readSettings("Settings", path, keys, store, found.numbered, found.error);
+    return found;
 }
 
-TEST(ReadSettings, NamedOptionsAreStoredAndMarkedSet) {
-    TemporarySettingsFile file("[Other]\nmidiout=9\n[Settings]\nmidiout=1\nmidiin=2\ntimeout=10\n");
-    OptionTable table = numberOptionTable();
-    std::string error;
-    EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
-    EXPECT_EQ(table.getInt("midiout", 0), 1);
-    EXPECT_EQ(table.getInt("midiin", 0), 2);
-    EXPECT_EQ(table.getInt("timeout", 5), 10);
-    for (const OptionSpec& spec : table.specs) {
-        EXPECT_TRUE(spec.isSet) << spec.name;
+}  // namespace
+
+TEST(ReadSettings, MissingFileOrEmptyPathReadsNothing) {
+    for (const std::string path : {"/nonexistent/dir/midiparley.ini", ""}) {
+        const Found found = readToolKeys(path);
+        EXPECT_TRUE(found.ok);
+        EXPECT_EQ(found.error, "");
+        EXPECT_TRUE(found.named.empty());
+        EXPECT_TRUE(found.numbered.empty());
     }
+}
+
+TEST(ReadSettings, NamedKeysInTheOrderAskedFor) {
+    TemporarySettingsFile file("[Other]\nmidiout=9\n[Settings]\ntimeout=10\nmidiin=2\nmidiout=1\n");
+    const Found found = readToolKeys(file.path.string());
+    EXPECT_TRUE(found.ok);
+    EXPECT_EQ(found.named, (Tokens{"midiout=1", "midiin=2", "timeout=10"}));
 }
 
 TEST(ReadSettings, EmptyValueCountsAsAbsent) {
     TemporarySettingsFile file("[Settings]\ntimeout=\nhexsysex1=\nhexsysex2=F0\n");
-    OptionTable table = numberOptionTable();
-    std::string error;
-    EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
-    EXPECT_EQ(table.values.count("timeout"), 0u);
-    EXPECT_FALSE(table.specs[2].isSet);
-    EXPECT_EQ(table.positionals, Tokens{"F0"});
+    const Found found = readToolKeys(file.path.string());
+    EXPECT_TRUE(found.named.empty());
+    EXPECT_EQ(found.numbered, Tokens{"F0"});
 }
 
 TEST(ReadSettings, RefusedValueStopsBeforeTheNumberedKeys) {
     TemporarySettingsFile file("[Settings]\nmidiout=4\ntimeout=abc\nhexsysex1=F0\n");
-    OptionTable table = numberOptionTable();
-    std::string error;
-    EXPECT_FALSE(readSettings("Settings", table, file.path.string(), error));
-    EXPECT_EQ(error, "option needs a number value: -timeout");
-    EXPECT_EQ(table.getText("midiout", ""), "4") << "earlier values stay";
-    EXPECT_TRUE(table.positionals.empty());
+    const Found found = readToolKeys(file.path.string(), "abc");
+    EXPECT_FALSE(found.ok);
+    EXPECT_EQ(found.error, "refused timeout");
+    EXPECT_EQ(found.named, Tokens{"midiout=4"}) << "earlier values stay";
+    EXPECT_TRUE(found.numbered.empty());
 }
 
-TEST(ReadSettings, NumberedKeysInNumericOrderWithGaps) {
+TEST(ReadSettings, NumberedKeysInNumericOrderWithGapsAppended) {
     TemporarySettingsFile file(
         "[Settings]\nhexsysex2=F7\nhexsysex1=F0\nhexsysex5=7E\nhexsysex0=00\n"
         "hexsysex1000=01\nhexsysex1001=02\n");
-    OptionTable table = numberOptionTable();
-    table.maxPositional = 1;  // the limits do not apply to the file
-    std::string error;
-    EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
-    EXPECT_EQ(table.positionals, (Tokens{"F0", "F7", "7E", "01"}));
-}
-
-TEST(ReadSettings, FilePositionalsComeBeforeExistingOnesAreAppended) {
-    TemporarySettingsFile file("[Settings]\nhexsysex1=F0\nhexsysex2=7E\n");
-    OptionTable table = numberOptionTable();
-    table.positionals = {"x"};
-    std::string error;
-    EXPECT_TRUE(readSettings("Settings", table, file.path.string(), error));
-    EXPECT_EQ(table.positionals, (Tokens{"x", "F0", "7E"}));
+    const Found found = readToolKeys(file.path.string(), "", {"x"});
+    EXPECT_EQ(found.numbered, (Tokens{"x", "F0", "F7", "7E", "01"}));
 }
 
 TEST(ReadSettingsValue, LongValuesAreCutTo1023Characters) {

@@ -1,14 +1,10 @@
-// Helpers for tests that read settings files: a file in a directory of its own, and a table
-// declared like the tool's own.
+// A settings file for tests, in a directory of its own.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-
-#include "options/option_table.h"
 
 // A settings file in a fresh directory, removed with the object.
 struct TemporarySettingsFile {
@@ -32,19 +28,3 @@ struct TemporarySettingsFile {
         std::filesystem::remove_all(directory, ignored);
     }
 };
-
-// Three number options taking values and up to 1000 positional arguments under "hexsysex",
-// as the tool declares them.
-inline OptionTable numberOptionTable() {
-    OptionTable table;
-    for (const char* name : {"midiout", "midiin", "timeout"}) {
-        OptionSpec spec;
-        spec.assignName(name);
-        spec.type = OptionType::Number;
-        spec.takesValue = true;
-        table.addOption(spec);
-    }
-    table.positionalName = "hexsysex";
-    table.maxPositional = 1000;
-    return table;
-}
