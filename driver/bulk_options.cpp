@@ -1,7 +1,6 @@
 #include "driver/bulk_options.h"
 
 #include "driver/bulk_wait.h"
-#include "driver/device_choice.h"
 #include "driver/program_options.h"
 #include "driver/progress.h"
 #include "driver/syx_send.h"
@@ -12,12 +11,6 @@ namespace {
 
 bool given(const OptionTable& table, const char* name) {
     return table.values.count(name) != 0;
-}
-
-// The settings file's message gives way to the file, so only the command line's counts.
-bool commandLineHasMessage(int argc, const char* const* argv) {
-    const OptionTable commandLine = commandLineAlone(argc, argv);
-    return !commandLine.positionals.empty();
 }
 
 }  // namespace
@@ -34,8 +27,9 @@ BulkOptions readBulkOptions(const OptionTable& table) {
     return options;
 }
 
-bool loadFileToSend(const BulkOptions& options, int argc, const char* const* argv, SyxFile& file) {
-    if (commandLineHasMessage(argc, argv)) {
+bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, SyxFile& file) {
+    // The settings file's message gives way to the file, so only the command line's counts.
+    if (!commandLine.positionals.empty()) {
         writeErrorLine("error: a message on the command line and -send=" + options.sendPath +
                        " exclude each other\n");
         printUsage();

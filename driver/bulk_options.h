@@ -22,9 +22,9 @@ struct BulkOptions {
 
 BulkOptions readBulkOptions(const OptionTable& table);
 
-// With -send: checks that no message is on the command line and reads and checks the whole
-// file. False with the error line written (status 1).
-bool loadFileToSend(const BulkOptions& options, int argc, const char* const* argv, SyxFile& file);
+// With -send: checks that no message is on the command line (read alone, commandLineAlone) and
+// reads and checks the whole file. False with the error line written (status 1).
+bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, SyxFile& file);
 
 // After the listing with -save: writes every received SysEx byte to the file, or says that
 // nothing came. False with the error line written when the file cannot be written.

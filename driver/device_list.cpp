@@ -12,13 +12,6 @@ namespace {
 
 const char kListOption[] = "list";
 
-// Whether the command line alone sets -list, read with the tool's own option rules. Names are
-// taken as given here: an error on the command line is found again by the real parse.
-bool commandLineAsksForList(int argc, const char* const* argv) {
-    const OptionTable commandLine = commandLineAlone(argc, argv);
-    return commandLine.getBool(kListOption);
-}
-
 bool printDevices(const char* heading, const std::vector<std::string>& names) {
     std::string text = heading;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -29,12 +22,12 @@ bool printDevices(const char* heading, const std::vector<std::string>& names) {
 
 }  // namespace
 
-void prepareDeviceOptions(OptionTable& table, DeviceChoice& choice, int argc,
-                          const char* const* argv) {
+void prepareDeviceOptions(OptionTable& table, DeviceChoice& choice,
+                          const OptionTable& commandLine) {
     for (OptionSpec& spec : table.specs) {
         spec.commandLineOnly = spec.commandLineOnly || spec.name == kListOption;
     }
-    choice.resolveNames = !commandLineAsksForList(argc, argv);
+    choice.resolveNames = !commandLine.getBool(kListOption);
     chooseDevicesByName(table, choice);
 }
 

@@ -11,6 +11,7 @@
 #include "driver/bulk_options.h"
 #include "driver/bulk_wait.h"
 #include "driver/byte_tokens.h"
+#include "driver/device_choice.h"
 #include "driver/device_list.h"
 #include "driver/hex_text.h"
 #include "driver/program_info.h"
@@ -114,9 +115,11 @@ void waitForEsc() {
 int runExchange(int argc, const char* const* argv) {
     OptionTable table;
     declareProgramOptions(table);
+    // What the command line alone asks for decides how the full parse treats some options.
+    const OptionTable commandLine = commandLineAlone(argc, argv);
     DeviceChoice devices;
-    prepareDeviceOptions(table, devices, argc, argv);
-    if (prepareInfoOptions(table, argc, argv)) {
+    prepareDeviceOptions(table, devices, commandLine);
+    if (prepareInfoOptions(table, commandLine)) {
         devices.resolveNames = false;
     }
     const std::string settingsPath = settingsFilePath("midiparley.ini");
@@ -137,7 +140,7 @@ int runExchange(int argc, const char* const* argv) {
     const int32_t timeoutSeconds = table.getInt("timeout", 5);
     const BulkOptions bulk = readBulkOptions(table);
     SyxFile fileToSend;
-    if (bulk.send && !loadFileToSend(bulk, argc, argv, fileToSend)) {
+    if (bulk.send && !loadFileToSend(bulk, commandLine, fileToSend)) {
         return 1;
     }
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "driver/device_choice.h"
 #include "driver/program_options.h"
 #include "driver/usage.h"
 #include "options/option_table.h"
@@ -28,12 +27,11 @@ void printOptionLines() {
 
 }  // namespace
 
-bool prepareInfoOptions(OptionTable& table, int argc, const char* const* argv) {
+bool prepareInfoOptions(OptionTable& table, const OptionTable& commandLine) {
     for (OptionSpec& spec : table.specs) {
         spec.commandLineOnly =
             spec.commandLineOnly || spec.name == "help" || spec.name == "version";
     }
-    const OptionTable commandLine = commandLineAlone(argc, argv);
     return asksForInfo(commandLine);
 }
 
