@@ -2,8 +2,8 @@
 # each of these executables. The program looks for its module only beside its own executable
 # (or in the install layout's lib/midiparley/), never at a path fixed when it was built, so an
 # executable that opens MIDI devices in its own process needs one where it lies; without it a
-# running MIDI system's ports would silently be missing. No-op without the module (Windows, or
-# MIDIPARLEY_MIDI_SYSTEM off).
+# running MIDI system's ports are missing (the program says its module did not load). No-op
+# without the module (Windows, or MIDIPARLEY_MIDI_SYSTEM off).
 # One copy per directory, made by one custom target that every executable there depends on:
 # two executables of a directory built side by side never write the same file at once.
 function(midiparley_module_beside)
@@ -15,9 +15,6 @@ function(midiparley_module_beside)
   set(name "${output_name}${suffix}")
   foreach(target IN LISTS ARGN)
     get_target_property(directory ${target} BINARY_DIR)
-    if(CMAKE_CONFIGURATION_TYPES)
-      set(directory "${directory}/$<CONFIG>")
-    endif()
     file(RELATIVE_PATH relative ${PROJECT_BINARY_DIR} ${directory})
     string(MAKE_C_IDENTIFIER "midi_system_module_in_${relative}" copy)
     if(NOT TARGET ${copy})
