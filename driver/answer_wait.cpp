@@ -2,8 +2,6 @@
 
 #include "midi/recorder.h"
 
-namespace {
-
 bool holdsEndOfSysEx(const RecordedEvent& event) {
     if (event.status != 0xF0) {
         return false;
@@ -16,8 +14,6 @@ bool holdsEndOfSysEx(const RecordedEvent& event) {
     }
     return false;
 }
-
-}  // namespace
 
 DWORD timeoutMilliseconds(int32_t timeoutSeconds) {
     if (timeoutSeconds <= 0) {

@@ -6,6 +6,10 @@
 #include "platform/windows_api.h"
 
 struct MidiInRecorder;
+struct RecordedEvent;
+
+// Whether event names a recorded SysEx buffer that holds F7.
+bool holdsEndOfSysEx(const RecordedEvent& event);
 
 // The time-out in milliseconds, saturated at the largest tick difference.
 DWORD timeoutMilliseconds(int32_t timeoutSeconds);

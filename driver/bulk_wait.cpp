@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "driver/answer_wait.h"
 #include "driver/progress.h"
 #include "midi/recorder.h"
 
@@ -26,11 +27,7 @@ void scanArrived(const MidiInRecorder& recorder, Collected& collected) {
         }
         collected.lastArrival = event.time;
         const MIDIHDR& header = recordedSysExBuffer(event);
-        bool holdsEnd = false;
-        for (DWORD i = 0; i < header.dwBytesRecorded; ++i) {
-            holdsEnd = holdsEnd || static_cast<uint8_t>(header.lpData[i]) == 0xF7;
-        }
-        collected.messages += holdsEnd ? 1 : 0;
+        collected.messages += holdsEndOfSysEx(event) ? 1 : 0;
         collected.bytes += header.dwBytesRecorded;
         collected.lastEndsWithF7 =
             header.dwBytesRecorded > 0 &&
