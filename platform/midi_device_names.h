@@ -20,30 +20,29 @@ inline std::string capsName(const CHAR* name) {
     return std::string(name, length);
 }
 
-}  // namespace midi_device_names_detail
-
-// The names of the MIDI input devices, by device number.
-inline std::vector<std::string> midiInDeviceNames() {
+// The names of count devices by device number, from their capability records; a device whose
+// record cannot be had has an empty name.
+template <typename Caps>
+std::vector<std::string> capsNames(UINT count, MMRESULT(WINAPI* getCaps)(UINT_PTR, Caps*, UINT)) {
     std::vector<std::string> names;
-    const UINT count = midiInGetNumDevs();
     for (UINT id = 0; id < count; ++id) {
-        MIDIINCAPSA caps{};
-        const bool known = midiInGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR;
-        names.push_back(known ? midi_device_names_detail::capsName(caps.szPname) : std::string());
+        Caps caps{};
+        const bool known = getCaps(id, &caps, sizeof caps) == MMSYSERR_NOERROR;
+        names.push_back(known ? capsName(caps.szPname) : std::string());
     }
     return names;
 }
 
+}  // namespace midi_device_names_detail
+
+// The names of the MIDI input devices, by device number.
+inline std::vector<std::string> midiInDeviceNames() {
+    return midi_device_names_detail::capsNames(midiInGetNumDevs(), midiInGetDevCapsA);
+}
+
 // The names of the MIDI output devices, by device number.
 inline std::vector<std::string> midiOutDeviceNames() {
-    std::vector<std::string> names;
-    const UINT count = midiOutGetNumDevs();
-    for (UINT id = 0; id < count; ++id) {
-        MIDIOUTCAPSA caps{};
-        const bool known = midiOutGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR;
-        names.push_back(known ? midi_device_names_detail::capsName(caps.szPname) : std::string());
-    }
-    return names;
+    return midi_device_names_detail::capsNames(midiOutGetNumDevs(), midiOutGetDevCapsA);
 }
 #else
 // The names of the MIDI input devices, by device number: the MIDI system's ports as it names
