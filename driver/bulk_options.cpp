@@ -30,19 +30,19 @@ BulkOptions readBulkOptions(const OptionTable& table) {
 bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, SyxFile& file) {
     // The settings file's message gives way to the file, so only the command line's counts.
     if (!commandLine.positionals.empty()) {
-        writeErrorLine("error: a message on the command line and -send=" + options.sendPath +
-                       " exclude each other\n");
+        writeLineToStderr("error: a message on the command line and -send=" + options.sendPath +
+                          " exclude each other\n");
         printUsage();
         return false;
     }
     std::string errorText;
     if (!readSyxFile(options.sendPath, file, errorText)) {
-        writeErrorLine("error: " + errorText + "\n");
+        writeLineToStderr("error: " + errorText + "\n");
         return false;
     }
     errorText = oversizedMessageError(file, options.sendPath);
     if (!errorText.empty()) {
-        writeErrorLine("error: " + errorText + "\n");
+        writeLineToStderr("error: " + errorText + "\n");
         return false;
     }
     return true;
@@ -51,13 +51,13 @@ bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, 
 bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice) {
     const std::vector<uint8_t> bytes = receivedSysExBytes(recorder);
     if (bytes.empty()) {
-        writeReportLine("no sysex data received from MIDI input device " +
-                        std::to_string(inDevice) + ", " + options.savePath + " not written\n");
+        writeLineToStderr("no sysex data received from MIDI input device " +
+                          std::to_string(inDevice) + ", " + options.savePath + " not written\n");
         return true;
     }
     std::string reason;
     if (!saveSyxFile(options.savePath, bytes, reason)) {
-        writeErrorLine("error: cannot write " + options.savePath + ": " + reason + "\n");
+        writeLineToStderr("error: cannot write " + options.savePath + ": " + reason + "\n");
         return false;
     }
     return true;

@@ -14,6 +14,7 @@
 #include "driver/device_choice.h"
 #include "driver/device_list.h"
 #include "driver/hex_text.h"
+#include "driver/output_device.h"
 #include "driver/program_info.h"
 #include "driver/program_options.h"
 #include "driver/progress.h"
@@ -30,12 +31,6 @@ namespace {
 
 constexpr int kEscKey = 27;
 
-// Each line is flushed as it is written, so a pipe sees progress as it happens.
-void writeLine(FILE* stream, const std::string& line) {
-    std::fputs(line.c_str(), stream);
-    std::fflush(stream);
-}
-
 // Writes text to standard output and flushes it; false (errno telling why) when it did not
 // all arrive. The output is the point of the run, so a loss must not pass for success.
 bool writeOut(const std::string& text) {
@@ -45,24 +40,15 @@ bool writeOut(const std::string& text) {
 // Reports the failed write that set errno; the run's status.
 int outputFailed() {
     const std::string reason = std::strerror(errno);
-    writeLine(stderr, "error: cannot write to standard output: " + reason + "\n");
+    writeLineToStderr("error: cannot write to standard output: " + reason + "\n");
     return 1;
 }
 
 // Sends the message to outDevice; false (with the message written) when that fails.
 bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     SysExSender sender;
-    HMIDIOUT handle = nullptr;
-    if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
-        writeLine(stderr, "cannot open MIDI output device " + std::to_string(outDevice) + "\n");
-        return false;
-    }
-    sender.outHandle = handle;
-    sender.deviceId = outDevice;
-    if (sendSysEx(sender, message.data(), static_cast<int32_t>(message.size())) == 0) {
-        writeLine(stderr, "sending sysex data to MIDI output device " + std::to_string(outDevice) +
-                              " failed\n");
-        closeSender(sender);
+    if (!openOutputDevice(sender, outDevice) ||
+        !sendOnOutputDevice(sender, message.data(), static_cast<int32_t>(message.size()))) {
         return false;
     }
     closeSender(sender);
@@ -125,7 +111,7 @@ int runExchange(int argc, const char* const* argv) {
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
     if (!parse(table, "Settings", argv, settingsPath, argc, errorText)) {
-        writeLine(stderr, "error: " + errorText + "\n");
+        writeLineToStderr("error: " + errorText + "\n");
         return printUsage() ? 1 : outputFailed();
     }
     if (printRequestedInfo(table)) {
@@ -152,7 +138,7 @@ int runExchange(int argc, const char* const* argv) {
     const ByteTokenCheck message =
         checkByteTokens(bulk.send ? std::vector<std::string>() : table.positionals);
     if (!message.valid) {
-        writeLine(stderr, "error: invalid sysex data at " + message.invalidToken + "\n");
+        writeLineToStderr("error: invalid sysex data at " + message.invalidToken + "\n");
         return !progressShown() || printUsage() ? 1 : outputFailed();
     }
     if (progressShown() && !printUsage()) {
@@ -162,7 +148,7 @@ int runExchange(int argc, const char* const* argv) {
     MidiInRecorder& recorder = theRecorder();
     // Its event block is allocated before main; without it nothing could be recorded.
     if (recorder.events == nullptr) {
-        writeLine(stderr, "error: out of memory\n");
+        writeLineToStderr("error: out of memory\n");
         return 1;
     }
     recorder.deviceId = inDevice;
@@ -189,12 +175,12 @@ int runExchange(int argc, const char* const* argv) {
                                     : awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
     if (lostSysExBytes != 0) {
-        writeLine(stderr, "warning: the input buffers ran out; " + std::to_string(lostSysExBytes) +
-                              " bytes of sysex input were lost\n");
+        writeLineToStderr("warning: the input buffers ran out; " + std::to_string(lostSysExBytes) +
+                          " bytes of sysex input were lost\n");
     }
     if (!answerComplete) {
-        writeLine(stderr, "warning: no end of sysex (F7) received from MIDI input device " +
-                              std::to_string(inDevice) + "\n");
+        writeLineToStderr("warning: no end of sysex (F7) received from MIDI input device " +
+                          std::to_string(inDevice) + "\n");
     }
     if (!printAnswer(recorder)) {
         return outputFailed();

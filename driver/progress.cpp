@@ -35,13 +35,7 @@ bool writeProgress(FILE* stream, const std::string& line) {
     return std::fputs(line.c_str(), stream) >= 0 && std::fflush(stream) == 0;
 }
 
-void writeReportLine(const std::string& line) {
-    clearProgress();
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-}
-
-void writeErrorLine(const std::string& line) {
+void writeLineToStderr(const std::string& line) {
     clearProgress();
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

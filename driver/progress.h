@@ -26,13 +26,9 @@ bool progressShown();
 // cleared first. False when the write failed.
 bool writeProgress(FILE* stream, const std::string& line);
 
-// Writes a line of its own (with its line end) to standard error, after clearing a shown
-// progress line. Every report about the work done ("sent ...") goes through here.
-void writeReportLine(const std::string& line);
-
-// Writes an error line (with its line end) to standard error after clearing a shown progress
-// line; errors are never held back.
-void writeErrorLine(const std::string& line);
+// Writes a line of its own (with its line end) to standard error and flushes it, after
+// clearing a shown progress line: errors, warnings and reports, which -quiet never holds back.
+void writeLineToStderr(const std::string& line);
 
 // Begins timing the work; nothing is shown yet.
 void startProgress(ProgressLine& progress, const char* what, int32_t total);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "driver/output_device.h"
 #include "driver/progress.h"
 #include "midi/sysex_sender.h"
 #include "platform/windows_api.h"
@@ -33,15 +34,10 @@ std::string oversizedMessageError(const SyxFile& file, const std::string& path) 
 }
 
 bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs) {
-    const std::string device = std::to_string(outDevice);
-    HMIDIOUT handle = nullptr;
-    if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
-        writeErrorLine("cannot open MIDI output device " + device + "\n");
+    SysExSender sender;
+    if (!openOutputDevice(sender, outDevice)) {
         return false;
     }
-    SysExSender sender;
-    sender.outHandle = handle;
-    sender.deviceId = outDevice;
     // Each message has been played when the send returns; the pause between them is the gap.
     sender.waitMs = 0;
     ProgressLine progress;
@@ -53,8 +49,7 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
             std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
         }
         const int32_t length = static_cast<int32_t>(syxMessageLength(file, i));
-        if (sendSysEx(sender, file.bytes.data() + file.messageStarts[i], length) == 0) {
-            writeErrorLine("sending sysex data to MIDI output device " + device + " failed\n");
+        if (!sendOnOutputDevice(sender, file.bytes.data() + file.messageStarts[i], length)) {
             return false;
         }
         bytes += static_cast<uint64_t>(length);
@@ -62,6 +57,6 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
     }
     writeProgress(stderr, "sent " + std::to_string(count) + " sysex messages (" +
                               std::to_string(bytes) + " bytes) from " + path +
-                              " to MIDI output device " + device + "\n");
+                              " to MIDI output device " + std::to_string(outDevice) + "\n");
     return true;
 }
