@@ -4,13 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/program_options.h"
-#include "options/option_table.h"
 #include "platform/midi_device_names.h"
 
 namespace {
-
-const char kListOption[] = "list";
 
 bool printDevices(const char* heading, const std::vector<std::string>& names) {
     std::string text = heading;
@@ -21,15 +17,6 @@ bool printDevices(const char* heading, const std::vector<std::string>& names) {
 }
 
 }  // namespace
-
-void prepareDeviceOptions(OptionTable& table, DeviceChoice& choice,
-                          const OptionTable& commandLine) {
-    for (OptionSpec& spec : table.specs) {
-        spec.commandLineOnly = spec.commandLineOnly || spec.name == kListOption;
-    }
-    choice.resolveNames = !commandLine.getBool(kListOption);
-    chooseDevicesByName(table, choice);
-}
 
 bool printDeviceList() {
     return printDevices("MIDI input devices:\n", midiInDeviceNames()) &&

@@ -104,10 +104,9 @@ int runExchange(int argc, const char* const* argv) {
     // What the command line alone asks for decides how the full parse treats some options.
     const OptionTable commandLine = commandLineAlone(argc, argv);
     DeviceChoice devices;
-    prepareDeviceOptions(table, devices, commandLine);
-    if (prepareInfoOptions(table, commandLine)) {
-        devices.resolveNames = false;
-    }
+    // A run that lists the devices or answers -help or -version chooses none.
+    devices.resolveNames = !commandLine.getBool("list") && !asksForInfo(commandLine);
+    chooseDevicesByName(table, devices);
     const std::string settingsPath = settingsFilePath("midiparley.ini");
     std::string errorText;
     if (!parse(table, "Settings", argv, settingsPath, argc, errorText)) {

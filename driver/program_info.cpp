@@ -12,10 +12,6 @@
 
 namespace {
 
-bool asksForInfo(const OptionTable& table) {
-    return table.getBool("help") || table.getBool("version");
-}
-
 // Descriptions start in one column, whatever options are added later; a longer synopsis
 // pushes only its own description along.
 void printOptionLines() {
@@ -27,12 +23,8 @@ void printOptionLines() {
 
 }  // namespace
 
-bool prepareInfoOptions(OptionTable& table, const OptionTable& commandLine) {
-    for (OptionSpec& spec : table.specs) {
-        spec.commandLineOnly =
-            spec.commandLineOnly || spec.name == "help" || spec.name == "version";
-    }
-    return asksForInfo(commandLine);
+bool asksForInfo(const OptionTable& table) {
+    return table.getBool("help") || table.getBool("version");
 }
 
 bool printRequestedInfo(const OptionTable& table) {

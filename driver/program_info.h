@@ -3,10 +3,9 @@
 
 struct OptionTable;
 
-// Keeps -help and -version out of the settings file. True when the command line (read alone,
-// commandLineAlone) asks for either: the run then touches no MIDI device, not even to look up
-// a device's name.
-bool prepareInfoOptions(OptionTable& table, const OptionTable& commandLine);
+// Whether table asks for -help or -version. A run whose command line does touches no MIDI
+// device, not even to look up a device's name.
+bool asksForInfo(const OptionTable& table);
 
 // Prints the usage text and one line for each option, or the version line, when the parsed
 // table asks for either (-help wins); true when it printed, and the run ends there.

@@ -8,7 +8,7 @@ const ProgramOption kProgramOptions[] = {
     {"timeout", OptionType::Number, true, "-timeout=seconds",
      "how long to wait for an answer ending in F7 (default 5)"},
     {"list", OptionType::Boolean, false, "-list",
-     "list the MIDI devices by number and name, then end"},
+     "list the MIDI devices by number and name, then end", true},
     {"idle", OptionType::Number, true, "-idle=milliseconds",
      "after an answer, go on until the input is quiet this long (default 0: first answer)"},
     {"save", OptionType::Text, true, "-save=FILE", "write the received sysex to FILE (.syx)"},
@@ -16,9 +16,9 @@ const ProgramOption kProgramOptions[] = {
      "send the sysex messages of FILE (.syx) instead of a message"},
     {"gap", OptionType::Number, true, "-gap=milliseconds",
      "pause between the messages of a -send file (default 0)"},
-    {"help", OptionType::Boolean, false, "-help",
-     "print the usage text and every option, then end"},
-    {"version", OptionType::Boolean, false, "-version", "print the version, then end"},
+    {"help", OptionType::Boolean, false, "-help", "print the usage text and every option, then end",
+     true},
+    {"version", OptionType::Boolean, false, "-version", "print the version, then end", true},
     {"quiet", OptionType::Boolean, false, "-quiet",
      "print only the answer, errors and warnings: no usage text, no progress"},
 };
@@ -34,6 +34,7 @@ void declareProgramOptions(OptionTable& table) {
         spec.required = false;
         spec.needsValue = false;
         spec.takesValue = option.takesValue;
+        spec.commandLineOnly = option.commandLineOnly;
         table.addOption(spec);
     }
     table.positionalName = "hexsysex";

@@ -17,6 +17,9 @@ struct ProgramOption {
     bool takesValue;          // without "=", the next command-line token is the value
     const char* synopsis;     // as written on the command line, e.g. "-midiout=#"
     const char* description;  // one line, no line end
+    // Never read from the settings file: a line there must not turn every run into a listing
+    // or a help text.
+    bool commandLineOnly = false;
 };
 
 // Every option, in registration order; the first three are the ones the usage text names.
