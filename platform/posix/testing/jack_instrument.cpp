@@ -3,10 +3,12 @@
 // with hh * 128 + ll counting bytes, in the same process cycle; a long dump request
 // (F0 7D 05 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; any
 // other event (also a part of a long SysEx message) goes back unchanged.
-// Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist and
-// ends when its standard input closes.
+// Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist,
+// "connected" each time "out" gets connected, and ends when its standard input closes.
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -71,10 +73,23 @@ int process(jack_nframes_t frames, void*) {
     return 0;
 }
 
+// Tells the test that a client has connected to the instrument's output, without the test
+// opening a client of its own to look (see the killed-server test).
+void onConnect(jack_port_id_t a, jack_port_id_t b, int connect, void* client) {
+    jack_client_t* self = static_cast<jack_client_t*>(client);
+    if (connect != 0 &&
+        (jack_port_by_id(self, a) == outPort || jack_port_by_id(self, b) == outPort)) {
+        static const char line[] = "connected\n";
+        ssize_t written = write(STDOUT_FILENO, line, sizeof line - 1);
+        (void)written;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* name = argc > 1 ? argv[1] : "jack_instrument";
+    signal(SIGPIPE, SIG_IGN);  // a test that stopped reading the output must not end it
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
     jack_options_t options = static_cast<jack_options_t>(JackNoStartServer | JackUseExactName);
@@ -88,7 +103,9 @@ int main(int argc, char** argv) {
     inPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     outPort = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (inPort == nullptr || outPort == nullptr ||
-        jack_set_process_callback(client, process, nullptr) != 0 || jack_activate(client) != 0) {
+        jack_set_process_callback(client, process, nullptr) != 0 ||
+        jack_set_port_connect_callback(client, onConnect, client) != 0 ||
+        jack_activate(client) != 0) {
         std::fprintf(stderr, "jack_instrument: cannot set up its ports\n");
         jack_client_close(client);
         return 1;

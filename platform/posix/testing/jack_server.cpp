@@ -202,35 +202,49 @@ bool startJackServer(ChildProcess& server, std::string& error) {
 
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error) {
-    int output = -1;
-    if (!spawn({path, clientName}, true, &output, instrument)) {
+    if (!spawn({path, clientName}, true, &instrument.output, instrument)) {
         error = "cannot start the instrument";
         return false;
     }
     std::string said;
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
-    while (said.find("ready\n") == std::string::npos) {
+    if (!awaitChildLine(instrument, "ready\n", kStartBoundMs, &said)) {
+        stopChild(instrument);
+        error = "the instrument did not get ready: " + said;
+        return false;
+    }
+    return true;
+}
+
+bool awaitChildLine(ChildProcess& child, const std::string& line, int ms, std::string* said) {
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::string current;
+    while (current != line) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             giveUp - std::chrono::steady_clock::now());
-        pollfd readable{output, POLLIN, 0};
-        char chunk[64];
-        ssize_t got = -1;
-        if (left.count() > 0 && poll(&readable, 1, static_cast<int>(left.count())) > 0) {
-            got = read(output, chunk, sizeof chunk);
-        }
-        if (got <= 0) {
-            close(output);
-            stopChild(instrument);
-            error = "the instrument did not get ready: " + said;
+        pollfd readable{child.output, POLLIN, 0};
+        char byte = 0;
+        // One byte at a time: what follows the line is left in the pipe for the next wait.
+        if (child.output < 0 || left.count() <= 0 ||
+            poll(&readable, 1, static_cast<int>(left.count())) <= 0 ||
+            read(child.output, &byte, 1) != 1) {
             return false;
         }
-        said.append(chunk, static_cast<size_t>(got));
+        if (!current.empty() && current.back() == '\n') {
+            current.clear();
+        }
+        current += byte;
+        if (said != nullptr) {
+            *said += byte;
+        }
     }
-    close(output);
     return true;
 }
 
 void stopChild(ChildProcess& child) {
+    if (child.output >= 0) {
+        close(child.output);
+        child.output = -1;
+    }
     if (child.pid <= 0) {
         return;
     }

@@ -8,7 +8,8 @@
 
 struct ChildProcess {
     pid_t pid = -1;
-    int input = -1;  // the child's standard input, when the parent keeps it
+    int input = -1;   // the child's standard input, when the parent keeps it
+    int output = -1;  // the child's standard output, when the parent reads it
 };
 
 // The full path of a program found on PATH; empty when there is none.
@@ -19,8 +20,14 @@ std::string findProgram(const char* name);
 bool startJackServer(ChildProcess& server, std::string& error);
 
 // Starts the instrument program as a JACK client of that name; waits until it says "ready".
+// Its output stays open for the lines it writes later.
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error);
+
+// Waits up to `ms` for the child to write `line` (ending in a newline) on its output, reading
+// no further than that line's end; everything read is appended to `said` when given.
+bool awaitChildLine(ChildProcess& child, const std::string& line, int ms,
+                    std::string* said = nullptr);
 
 // Closes the child's input, then SIGTERM and at last SIGKILL, each after a bounded wait.
 void stopChild(ChildProcess& child);
