@@ -175,7 +175,9 @@ bool startJackServer(ChildProcess& server, std::string& error) {
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
     // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
-    // of missing it, which would lose the MIDI events of that cycle.
+    // of missing it, which would lose the MIDI events of that cycle. Its cost: a client opening
+    // while another connects ports now and then stops its cycles for good (seen with JACK's own
+    // tools too), so tests learn of connections from the instrument, not from jack_lsp.
     if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
                nullptr, server)) {
         error = "cannot start jackd";
