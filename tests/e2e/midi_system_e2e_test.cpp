@@ -83,7 +83,7 @@ TEST_F(WithJackServer, AStoppedServerIsLeftAfterTwoSecondsForTheVirtualInstrumen
     EXPECT_LT(took, std::chrono::seconds(5));
 }
 
-TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
+TEST_F(WithJackServer, AServerKilledDuringTheRunIsMentioned) {
     // On a loaded machine opening the tool's client can outlast the 2-second bound, and then the
     // server is rightly left as one that did not answer; only a run whose input got connected
     // before the server ended tells about this case, so a few runs are allowed for one.
@@ -110,9 +110,15 @@ TEST_F(WithJackServer, AServerKilledDuringTheWaitIsMentioned) {
             unconnected += run.err;
             continue;
         }
-        EXPECT_EQ(run.err,
+        // The line comes from JACK's thread as the server goes, so it may come before the
+        // tool's own first line; it comes once and whole.
+        const std::string gone = "midiparley: the JACK server went away during the run\n";
+        std::string err = run.err;
+        const size_t at = err.find(gone);
+        ASSERT_NE(at, std::string::npos) << err;
+        err.erase(at, gone.size());
+        EXPECT_EQ(err,
                   "awaiting sysex data from MIDI input device 0...\n"
-                  "midiparley: the JACK server went away during the run\n"
                   "warning: no end of sysex (F7) received from MIDI input device 0\n"
                   "Press <esc> to cancel the application...\n");
         EXPECT_EQ(run.status, 0);
