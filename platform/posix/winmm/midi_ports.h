@@ -50,3 +50,8 @@ bool findOutputPort(UINT deviceId, MidiPortBackend** backend, unsigned* index);
 
 // The smallest header size accepted: the fields up to the driver's private ones.
 constexpr UINT kMinHeaderSize = offsetof(MIDIHDR, dwOffset);
+
+// A header every input and output function refuses: none, or one too small.
+inline bool badHeader(const MIDIHDR* header, UINT size) {
+    return header == nullptr || size < kMinHeaderSize;
+}

@@ -35,10 +35,6 @@ std::shared_ptr<MidiOutDevice> findDevice(HMIDIOUT handle) {
     return registry().find(handle);
 }
 
-bool badHeader(const MIDIHDR* header, UINT size) {
-    return header == nullptr || size < kMinHeaderSize;
-}
-
 bool findPort(UINT deviceId, bool input, MidiPortBackend** backend, unsigned* index) {
     MidiPortBackend* sources[] = {&realMidiPorts(), &virtualInstrumentPorts()};
     for (MidiPortBackend* source : sources) {
@@ -78,20 +74,35 @@ UINT midiOutGetNumDevs(void) {
     return realMidiPorts().outputCount() + virtualInstrumentPorts().outputCount();
 }
 
+namespace {
+
+// The fields both capability records have, from the port the device number names. False for
+// an unknown device.
+template <typename Caps>
+bool fillSharedCaps(UINT_PTR deviceId, bool input, Caps& filled) {
+    MidiPortBackend* backend = nullptr;
+    unsigned index = 0;
+    auto findPort = input ? findInputPort : findOutputPort;
+    if (deviceId > UINT_MAX || !findPort(static_cast<UINT>(deviceId), &backend, &index)) {
+        return false;
+    }
+    filled.wMid = kUnmappedId;
+    filled.wPid = kUnmappedId;
+    filled.vDriverVersion = kDriverVersion;
+    copyName(input ? backend->inputName(index) : backend->outputName(index), filled.szPname);
+    return true;
+}
+
+}  // namespace
+
 MMRESULT midiInGetDevCapsA(UINT_PTR deviceId, LPMIDIINCAPSA caps, UINT capsSize) {
     if (caps == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
-    MidiPortBackend* backend = nullptr;
-    unsigned index = 0;
-    if (deviceId > UINT_MAX || !findInputPort(static_cast<UINT>(deviceId), &backend, &index)) {
+    MIDIINCAPSA filled{};
+    if (!fillSharedCaps(deviceId, true, filled)) {
         return MMSYSERR_BADDEVICEID;
     }
-    MIDIINCAPSA filled{};
-    filled.wMid = kUnmappedId;
-    filled.wPid = kUnmappedId;
-    filled.vDriverVersion = kDriverVersion;
-    copyName(backend->inputName(index), filled.szPname);
     std::memcpy(caps, &filled, std::min<size_t>(capsSize, sizeof filled));
     return MMSYSERR_NOERROR;
 }
@@ -100,16 +111,10 @@ MMRESULT midiOutGetDevCapsA(UINT_PTR deviceId, LPMIDIOUTCAPSA caps, UINT capsSiz
     if (caps == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
-    MidiPortBackend* backend = nullptr;
-    unsigned index = 0;
-    if (deviceId > UINT_MAX || !findOutputPort(static_cast<UINT>(deviceId), &backend, &index)) {
+    MIDIOUTCAPSA filled{};
+    if (!fillSharedCaps(deviceId, false, filled)) {
         return MMSYSERR_BADDEVICEID;
     }
-    MIDIOUTCAPSA filled{};
-    filled.wMid = kUnmappedId;
-    filled.wPid = kUnmappedId;
-    filled.vDriverVersion = kDriverVersion;
-    copyName(backend->outputName(index), filled.szPname);
     filled.wTechnology = kTechnologyPort;
     filled.wChannelMask = 0xFFFF;
     std::memcpy(caps, &filled, std::min<size_t>(capsSize, sizeof filled));

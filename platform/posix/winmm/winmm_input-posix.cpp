@@ -22,10 +22,6 @@ std::shared_ptr<MidiInDevice> findDevice(HMIDIIN handle) {
     return registry().find(handle);
 }
 
-bool badHeader(const MIDIHDR* header, UINT size) {
-    return header == nullptr || size < kMinHeaderSize;
-}
-
 // This layer keeps the flag under the device's lock, so it answers at once for the usual
 // header that is not queued; the scan only confirms a header marked as queued.
 bool isQueued(const MidiInDevice& device, const MIDIHDR* header) {
