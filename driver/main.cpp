@@ -1,16 +1,15 @@
-#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
 #include <system_error>
 
 #include "driver/exchange.h"
+#include "driver/progress.h"
 
 namespace {
 
 int reportFailure(const std::string& text) {
-    std::fputs(("error: " + text + "\n").c_str(), stderr);
-    std::fflush(stderr);
+    writeLineToStderr("error: " + text + "\n");
     return 1;
 }
 
