@@ -6,20 +6,8 @@
 #include "driver/output_device.h"
 #include "driver/progress.h"
 #include "midi/sysex_sender.h"
+#include "options/text_helpers.h"
 #include "platform/windows_api.h"
-
-namespace {
-
-// Thousands separated by commas, as limits are written for people.
-std::string groupedNumber(uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
-}
-
-}  // namespace
 
 std::string oversizedMessageError(const SyxFile& file, const std::string& path) {
     for (size_t i = 0; i < file.messageStarts.size(); ++i) {
