@@ -5,6 +5,7 @@
 #include "driver/progress.h"
 #include "driver/syx_send.h"
 #include "driver/usage.h"
+#include "files/file_writing.h"
 #include "options/option_table.h"
 
 namespace {
@@ -48,6 +49,15 @@ bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, 
     return true;
 }
 
+bool checkSavePath(const BulkOptions& options) {
+    std::string reason;
+    if (!checkSafeFileTarget(options.savePath, reason)) {
+        writeLineToStderr("error: cannot write " + options.savePath + ": " + reason + "\n");
+        return false;
+    }
+    return true;
+}
+
 bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice) {
     const std::vector<uint8_t> bytes = receivedSysExBytes(recorder);
     if (bytes.empty()) {
@@ -56,7 +66,7 @@ bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, in
         return true;
     }
     std::string reason;
-    if (!saveSyxFile(options.savePath, bytes, reason)) {
+    if (!writeWholeFile(options.savePath, bytes, reason)) {
         writeLineToStderr("error: cannot write " + options.savePath + ": " + reason + "\n");
         return false;
     }

@@ -26,6 +26,10 @@ BulkOptions readBulkOptions(const OptionTable& table);
 // reads and checks the whole file. False with the error line written (status 1).
 bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, SyxFile& file);
 
+// With -save, before anything is sent: checks that the file could be written, so a dump is
+// not collected for nothing. False with the error line written (status 1).
+bool checkSavePath(const BulkOptions& options);
+
 // After the listing with -save: writes every received SysEx byte to the file, or says that
 // nothing came. False with the error line written when the file cannot be written.
 bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice);

@@ -128,6 +128,9 @@ int runExchange(int argc, const char* const* argv) {
     if (bulk.send && !loadFileToSend(bulk, commandLine, fileToSend)) {
         return 1;
     }
+    if (bulk.save && !checkSavePath(bulk)) {
+        return 1;
+    }
 
     if (progressShown() && table.positionals.empty() && !bulk.send &&
         !writeOut("no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {

@@ -1,30 +1,13 @@
 #include "driver/syx_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-
 #include "driver/hex_text.h"
 #include "files/file_reading.h"
 #include "options/text_helpers.h"
-#include "platform/windows_api.h"
 
 namespace {
 
 constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
-
-std::string reasonOf(int error) {
-    return std::strerror(error);
-}
-
-// A name of our own beside the target: the same directory keeps the rename on one file system.
-std::string temporaryPathBeside(const std::string& path) {
-    static unsigned serial = 0;
-    return path + ".part-" + std::to_string(timeGetTime()) + "-" + std::to_string(++serial);
-}
 
 bool scanFailed(SyxScan& scan, size_t offset, const std::string& text) {
     scan.errorOffset = offset;
@@ -106,30 +89,5 @@ bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText)
         return false;
     }
     file.messageStarts = std::move(scan.messageStarts);
-    return true;
-}
-
-bool saveSyxFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& reason) {
-    const std::string temporary = temporaryPathBeside(path);
-    std::FILE* stream = std::fopen(temporary.c_str(), "wb");
-    if (stream == nullptr) {
-        reason = reasonOf(errno);
-        return false;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-    int error = errno;
-    if (std::fclose(stream) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    std::error_code renameError;
-    if (written) {
-        std::filesystem::rename(temporary, path, renameError);
-    }
-    if (!written || renameError) {
-        reason = written ? renameError.message() : reasonOf(error);
-        std::remove(temporary.c_str());
-        return false;
-    }
     return true;
 }

@@ -1,6 +1,5 @@
 // .syx files: SysEx messages back to back, the raw bytes. Reading checks the bytes as they
-// arrive, so the first wrong byte ends the read, and the whole file before anything is sent;
-// saving goes through a temporary file, so an existing file is never left half-written.
+// arrive, so the first wrong byte ends the read, and the whole file before anything is sent.
 #pragma once
 
 #include <cstddef>
@@ -39,7 +38,3 @@ bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText
 // Reads and checks path, at most kFileReadLimit bytes. On failure errorText is the whole error
 // line without "error: ".
 bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText);
-
-// Writes bytes to a temporary file beside path and renames it to path. On failure nothing at
-// path has changed and reason says why.
-bool saveSyxFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& reason);
