@@ -113,8 +113,9 @@ int runExchange(int argc, const char* const* argv) {
         writeLineToStderr("error: " + errorText + "\n");
         return printUsage() ? 1 : outputFailed();
     }
-    if (printRequestedInfo(table)) {
-        return 0;
+    const InfoPrint info = printRequestedInfo(table);
+    if (info != InfoPrint::None) {
+        return info == InfoPrint::Printed ? 0 : outputFailed();
     }
     setProgressShown(!table.getBool("quiet"));
     if (table.getBool("list")) {

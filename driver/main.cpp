@@ -5,6 +5,7 @@
 
 #include "driver/exchange.h"
 #include "driver/progress.h"
+#include "platform/standard_descriptors.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ int reportFailure(const std::string& text) {
 // A machine out of memory or threads ends the run with one line and status 1, not with an
 // uncaught exception and a core dump.
 int main(int argc, char** argv) {
+    // Before anything opens a file: a closed standard output must not become that file.
+    occupyClosedStandardDescriptors();
     try {
         return runExchange(argc, argv);
     } catch (const std::bad_alloc&) {

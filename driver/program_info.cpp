@@ -14,11 +14,18 @@ namespace {
 
 // Descriptions start in one column, whatever options are added later; a longer synopsis
 // pushes only its own description along.
-void printOptionLines() {
+bool printOptionLines() {
     for (int32_t i = 0; i < kProgramOptionCount; ++i) {
-        std::printf("  %-18s  %s\n", kProgramOptions[i].synopsis, kProgramOptions[i].description);
+        if (std::printf("  %-18s  %s\n", kProgramOptions[i].synopsis,
+                        kProgramOptions[i].description) < 0) {
+            return false;
+        }
     }
-    std::fflush(stdout);
+    return std::fflush(stdout) == 0;
+}
+
+InfoPrint printed(bool written) {
+    return written ? InfoPrint::Printed : InfoPrint::WriteFailed;
 }
 
 }  // namespace
@@ -27,16 +34,13 @@ bool asksForInfo(const OptionTable& table) {
     return table.getBool("help") || table.getBool("version");
 }
 
-bool printRequestedInfo(const OptionTable& table) {
+InfoPrint printRequestedInfo(const OptionTable& table) {
     if (table.getBool("help")) {
-        printUsage();
-        printOptionLines();
-        return true;
+        return printed(printUsage() && printOptionLines());
     }
     if (table.getBool("version")) {
-        std::fputs("midiparley " MIDIPARLEY_VERSION "\n", stdout);
-        std::fflush(stdout);
-        return true;
+        return printed(std::fputs("midiparley " MIDIPARLEY_VERSION "\n", stdout) != EOF &&
+                       std::fflush(stdout) == 0);
     }
-    return false;
+    return InfoPrint::None;
 }

@@ -7,6 +7,12 @@ struct OptionTable;
 // device, not even to look up a device's name.
 bool asksForInfo(const OptionTable& table);
 
+enum class InfoPrint {
+    None,         // neither was asked for: the run goes on
+    Printed,      // the run ends there, status 0
+    WriteFailed,  // standard output refused the text (errno says why)
+};
+
 // Prints the usage text and one line for each option, or the version line, when the parsed
-// table asks for either (-help wins); true when it printed, and the run ends there.
-bool printRequestedInfo(const OptionTable& table);
+// table asks for either (-help wins).
+InfoPrint printRequestedInfo(const OptionTable& table);

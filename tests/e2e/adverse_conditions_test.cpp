@@ -80,6 +80,11 @@ TEST(AdverseConditions, RefusedStandardOutputIsAnErrorOnEveryPath) {
         ProcessResult exchange = sandbox.run(kInquiry, way.redirect);
         EXPECT_EQ(exchange.err, writeError(way.code));
         EXPECT_EQ(exchange.status, 1);
+        for (const char* info : {"-help", "-version"}) {
+            ProcessResult printed = sandbox.run({info}, way.redirect);
+            EXPECT_EQ(printed.err, writeError(way.code)) << info;
+            EXPECT_EQ(printed.status, 1) << info;
+        }
     }
 }
 

@@ -141,6 +141,19 @@ TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6 + 640);  // usage, buffers
 }
 
+// Started with standard input and output closed, the tool keeps descriptor 1 from the files
+// JACK opens (its metadata database took it, and got the answer), and the answer that cannot
+// be written is an error.
+TEST_F(WithJackServer, AClosedStandardOutputIsAnErrorAndNoOtherFile) {
+    ProcessResult run =
+        runProcess({kExe, "-quiet", "F0", "7E", "7F", "06", "01", "F7"}, "", "/", 30, [] {
+            close(0);
+            close(1);
+        });
+    EXPECT_EQ(run.err, "error: cannot write to standard output: Bad file descriptor\n");
+    EXPECT_EQ(run.status, 1);
+}
+
 // The tests' own child processes: a start that fails half-way closes what it opened.
 TEST(TestChildProcess, AStartThatFailsLeavesNoDescriptorOpen) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
