@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "RtMidi.h"
-#include "platform/posix/midi_system/bounded_call.h"
-#include "platform/posix/midi_system/jack_input.h"
-#include "platform/posix/midi_system/midi_system.h"
+#include "platform/posix/midi_system/module/bounded_call.h"
+#include "platform/posix/midi_system/module/jack_input.h"
+#include "platform/posix/midi_system/module/system_probe.h"
 #include "platform/posix/midi_system/midi_system_module.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/midi_system/jack_input.h"
+#include "platform/posix/midi_system/module/jack_input.h"
 
 #include <errno.h>
 #include <jack/jack.h>

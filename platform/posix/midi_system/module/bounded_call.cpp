@@ -1,4 +1,4 @@
-#include "platform/posix/midi_system/bounded_call.h"
+#include "platform/posix/midi_system/module/bounded_call.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "platform/posix/midi_system/midi_system.h"
+#include "platform/posix/midi_system/module/system_probe.h"
 
 #include <alsa/asoundlib.h>
 
