@@ -1,49 +1,40 @@
 #include "platform/posix/midi_system/module/bounded_call.h"
 
-#include <condition_variable>
-#include <deque>
-#include <memory>
-#include <mutex>
 #include <thread>
 
-namespace {
-
-struct Call {
+struct BoundedCall {
     std::function<void()> run;
-    std::function<void()> undo;
+    std::function<void()> late;
     bool done = false;
+    bool threw = false;
     bool abandoned = false;
 };
 
-// Never destroyed and its thread never joined: a call that did not answer may still be
-// inside the library when the process exits, and must find everything it uses still there.
-struct Caller {
-    std::mutex mutex;
-    std::condition_variable work;
-    std::condition_variable finished;
-    std::deque<std::shared_ptr<Call>> calls;
-    bool started = false;
-};
+namespace {
 
-Caller& caller() {
-    static Caller* shared = new Caller;
-    return *shared;
-}
-
-void runCalls(Caller* shared) {
-    std::unique_lock<std::mutex> lock(shared->mutex);
+void runCalls(BoundedWorker* worker) {
+    std::unique_lock<std::mutex> lock(worker->mutex);
     for (;;) {
-        shared->work.wait(lock, [shared] { return !shared->calls.empty(); });
-        std::shared_ptr<Call> call = shared->calls.front();
-        shared->calls.pop_front();
+        worker->work.wait(lock, [worker] { return !worker->calls.empty(); });
+        std::shared_ptr<BoundedCall> call = worker->calls.front();
+        worker->calls.pop_front();
         lock.unlock();
-        call->run();
+        bool threw = false;
+        try {
+            call->run();
+        } catch (...) {
+            threw = true;  // an exception leaving this thread would end the process
+        }
         lock.lock();
         call->done = true;
-        shared->finished.notify_all();
-        if (call->abandoned && call->undo) {
+        call->threw = threw;
+        worker->finished.notify_all();
+        if (call->abandoned && call->late) {
             lock.unlock();
-            call->undo();
+            try {
+                call->late();
+            } catch (...) {
+            }
             lock.lock();
         }
     }
@@ -51,22 +42,21 @@ void runCalls(Caller* shared) {
 
 }  // namespace
 
-bool callBounded(std::function<void()> run, std::function<void()> undo,
-                 std::chrono::milliseconds bound) {
-    Caller& shared = caller();
-    auto call = std::make_shared<Call>();
+BoundedEnd callBounded(BoundedWorker& worker, std::function<void()> run, std::function<void()> late,
+                       std::chrono::milliseconds bound) {
+    auto call = std::make_shared<BoundedCall>();
     call->run = std::move(run);
-    call->undo = std::move(undo);
-    std::unique_lock<std::mutex> lock(shared.mutex);
-    if (!shared.started) {
-        std::thread(runCalls, &shared).detach();
-        shared.started = true;
+    call->late = std::move(late);
+    std::unique_lock<std::mutex> lock(worker.mutex);
+    if (!worker.started) {
+        std::thread(runCalls, &worker).detach();
+        worker.started = true;
     }
-    shared.calls.push_back(call);
-    shared.work.notify_one();
-    if (shared.finished.wait_for(lock, bound, [&call] { return call->done; })) {
-        return true;
+    worker.calls.push_back(call);
+    worker.work.notify_one();
+    if (!worker.finished.wait_for(lock, bound, [&call] { return call->done; })) {
+        call->abandoned = true;
+        return BoundedEnd::TimedOut;
     }
-    call->abandoned = true;
-    return false;
+    return call->threw ? BoundedEnd::Threw : BoundedEnd::Returned;
 }
