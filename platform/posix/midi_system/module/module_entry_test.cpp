@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
 #include "platform/posix/midi_system/module/session.h"
 #include "platform/posix/testing/jack_server.h"
+#include "platform/posix/testing/replaced_new.h"
 
 extern "C" const MidiSystemPorts* midiSystemPorts(const MidiSystemProgram* program) noexcept;
 
@@ -152,23 +151,8 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
 }  // namespace
 
 // Fails the test thread's next allocation when asked; the module's entries make theirs there.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(size_t size) {
-    if (failNextAllocation) {
-        failNextAllocation = false;
-        throw std::bad_alloc();
-    }
-    if (void* memory = std::malloc(size != 0 ? size : 1)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
+bool allocationAllowed(size_t) {
+    const bool fail = failNextAllocation;
+    failNextAllocation = false;
+    return !fail;
 }

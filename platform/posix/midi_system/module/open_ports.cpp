@@ -74,28 +74,34 @@ MMRESULT openAlsaPort(const std::string& name, const char* portName, Record& rec
     return record.failed || !midi->isPortOpen() ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
 }
 
+// Opens the listed port `index` as the record's JACK port (openJack gives it, null on failure)
+// or RtMidi's ALSA port, and hands the record over when it opened.
+template <typename Record, typename OpenJack>
+MMRESULT openPort(MidiSystemSession& session, bool input, unsigned index,
+                  std::unique_ptr<Record>& record, Record** opened, OpenJack openJack) {
+    if (!findSystem(session) || index >= (input ? session.inputs : session.outputs).size()) {
+        return MMSYSERR_BADDEVICEID;
+    }
+    const std::string name = portName(session, input, index);
+    const MMRESULT result = session.api == RtMidi::UNIX_JACK
+                                ? (openJack(name) != nullptr ? MMSYSERR_NOERROR : MMSYSERR_ERROR)
+                                : openAlsaPort(name, input ? "in" : "out", *record, record->alsa);
+    if (result == MMSYSERR_NOERROR) {
+        *opened = record.release();
+    }
+    return result;
+}
+
 }  // namespace
 
 MMRESULT openInput(MidiSystemSession& session, unsigned index, const std::shared_ptr<void>& device,
                    ModuleInput** opened) {
-    if (!findSystem(session) || index >= session.inputs.size()) {
-        return MMSYSERR_BADDEVICEID;
-    }
     auto input = std::make_unique<ModuleInput>();
     input->session = &session;
     input->device = device;
-    const std::string name = portName(session, true, index);
-    MMRESULT result = MMSYSERR_NOERROR;
-    if (session.api == RtMidi::UNIX_JACK) {
-        input->jack = openJackInput(kClientName, name, onJackInput, input.get());
-        result = input->jack != nullptr ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
-    } else {
-        result = openAlsaPort(name, "in", *input, input->alsa);
-    }
-    if (result == MMSYSERR_NOERROR) {
-        *opened = input.release();
-    }
-    return result;
+    return openPort(session, true, index, input, opened, [&input](const std::string& name) {
+        return input->jack = openJackInput(kClientName, name, onJackInput, input.get());
+    });
 }
 
 void stopDelivery(ModuleInput* input) {
@@ -114,22 +120,10 @@ void closeInput(ModuleInput* input) {
 }
 
 MMRESULT openOutput(MidiSystemSession& session, unsigned index, ModuleOutput** opened) {
-    if (!findSystem(session) || index >= session.outputs.size()) {
-        return MMSYSERR_BADDEVICEID;
-    }
     auto output = std::make_unique<ModuleOutput>();
-    const std::string name = portName(session, false, index);
-    MMRESULT result = MMSYSERR_NOERROR;
-    if (session.api == RtMidi::UNIX_JACK) {
-        output->jack = openJackOutput(kClientName, name);
-        result = output->jack != nullptr ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
-    } else {
-        result = openAlsaPort(name, "out", *output, output->alsa);
-    }
-    if (result == MMSYSERR_NOERROR) {
-        *opened = output.release();
-    }
-    return result;
+    return openPort(session, false, index, output, opened, [&output](const std::string& name) {
+        return output->jack = openJackOutput(kClientName, name);
+    });
 }
 
 void closeOutput(ModuleOutput* output) {

@@ -17,6 +17,26 @@ namespace {
 // Long enough to be cut in the capability record: 37 characters before ":out".
 const char kInstrumentClient[] = "jack-test-instrument-with-a-long-name";
 
+// A SysEx message of `length` bytes whose byte i is i AND 7F between F0 and F7.
+std::vector<BYTE> countingSysEx(size_t length) {
+    std::vector<BYTE> message(length);
+    for (size_t i = 0; i < length; ++i) {
+        message[i] = static_cast<BYTE>(i & 0x7F);
+    }
+    message.front() = 0xF0;
+    message.back() = 0xF7;
+    return message;
+}
+
+// The bytes of every SysEx buffer received, joined.
+std::vector<BYTE> bytesReceived(InputRecorder& recorder) {
+    std::vector<BYTE> bytes;
+    for (const ReceivedEvent& buffer : recorder.ofType(MIM_LONGDATA)) {
+        bytes.insert(bytes.end(), buffer.bytes.begin(), buffer.bytes.end());
+    }
+    return bytes;
+}
+
 std::string capsName(const std::string& port) {
     return (std::string(kInstrumentClient) + ":" + port).substr(0, MAXPNAMELEN - 1);
 }
@@ -133,19 +153,10 @@ TEST_F(JackPorts, NothingIsLostOver200RoundTrips) {
 TEST_F(JackPorts, LongMessagesGoOutInPartsAndArriveWhole) {
     // Far longer than a part: the parts go as MIDI events of their own, and the input joins them.
     openStarted(64);
-    std::vector<BYTE> message(40000);
-    for (size_t i = 0; i < message.size(); ++i) {
-        message[i] = static_cast<BYTE>(i & 0x7F);
-    }
-    message.front() = 0xF0;
-    message.back() = 0xF7;
+    const std::vector<BYTE> message = countingSysEx(40000);
     ASSERT_EQ(sendLong(out_, message), MMSYSERR_NOERROR);
     ASSERT_TRUE(recorder_.awaitSysExEnd(1));
-    std::vector<BYTE> echoed;
-    for (const ReceivedEvent& buffer : recorder_.ofType(MIM_LONGDATA)) {
-        echoed.insert(echoed.end(), buffer.bytes.begin(), buffer.bytes.end());
-    }
-    EXPECT_EQ(echoed, message);
+    EXPECT_EQ(bytesReceived(recorder_), message);
 }
 
 // A server whose period (8192 frames at 48 kHz: 171 ms) is longer than the time a sender might
@@ -186,19 +197,10 @@ TEST(SlowJackServer, ALongMessageWaitsForRoomAndArrivesWhole) {
     ASSERT_EQ(midiOutOpen(&out, findOutputDevice("slow-instrument:in"), 0, 0, CALLBACK_NULL),
               MMSYSERR_NOERROR);
     // More cycles than the two-second bound of a call holds: each part goes when there is room.
-    std::vector<BYTE> message(300000);
-    for (size_t i = 0; i < message.size(); ++i) {
-        message[i] = static_cast<BYTE>(i & 0x7F);
-    }
-    message.front() = 0xF0;
-    message.back() = 0xF7;
+    const std::vector<BYTE> message = countingSysEx(300000);
     EXPECT_EQ(sendLong(out, message), MMSYSERR_NOERROR);
     EXPECT_TRUE(recorder.awaitSysExEnd(1, 20000));
-    std::vector<BYTE> echoed;
-    for (const ReceivedEvent& buffer : recorder.ofType(MIM_LONGDATA)) {
-        echoed.insert(echoed.end(), buffer.bytes.begin(), buffer.bytes.end());
-    }
-    EXPECT_EQ(echoed, message);
+    EXPECT_EQ(bytesReceived(recorder), message);
     midiOutClose(out);
     input.close();
     stopChild(instrument);
