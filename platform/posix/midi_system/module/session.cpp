@@ -125,18 +125,19 @@ bool findSystem(MidiSystemSession& session) {
     return true;
 }
 
+namespace {
+
 // JACK's ports are listed by the probe client, in the order RtMidi numbers them.
-unsigned listPorts(MidiSystemSession& session, bool inputs) {
+std::vector<std::string> systemPorts(MidiSystemSession& session, bool inputs) {
     std::vector<std::string> names;
-    if (!findSystem(session)) {
-        names.clear();
-    } else if (session.api == RtMidi::UNIX_JACK) {
-        const char** ports = jack_get_ports(session.jack, nullptr, JACK_DEFAULT_MIDI_TYPE,
-                                            inputs ? JackPortIsOutput : JackPortIsInput);
-        for (size_t i = 0; ports != nullptr && ports[i] != nullptr; ++i) {
-            names.push_back(ports[i]);
+    if (session.api == RtMidi::UNIX_JACK) {
+        std::unique_ptr<const char*, void (*)(void*)> ports(
+            jack_get_ports(session.jack, nullptr, JACK_DEFAULT_MIDI_TYPE,
+                           inputs ? JackPortIsOutput : JackPortIsInput),
+            jack_free);
+        for (size_t i = 0; ports != nullptr && ports.get()[i] != nullptr; ++i) {
+            names.push_back(ports.get()[i]);
         }
-        jack_free(ports);
     } else {
         RtMidi& lister = inputs ? static_cast<RtMidi&>(*session.listerIn) : *session.listerOut;
         const unsigned count = lister.getPortCount();
@@ -144,12 +145,22 @@ unsigned listPorts(MidiSystemSession& session, bool inputs) {
             names.push_back(lister.getPortName(i));
         }
     }
+    return names;
+}
+
+}  // namespace
+
+unsigned listPorts(MidiSystemSession& session, bool inputs) {
+    std::vector<std::string>& names = inputs ? session.inputs : session.outputs;
+    names.clear();
+    if (findSystem(session)) {
+        names = systemPorts(session, inputs);
+    }
     names.erase(
         std::remove_if(names.begin(), names.end(),
                        [](const std::string& name) { return name.empty() || ownPort(name); }),
         names.end());
-    (inputs ? session.inputs : session.outputs) = std::move(names);
-    return static_cast<unsigned>((inputs ? session.inputs : session.outputs).size());
+    return static_cast<unsigned>(names.size());
 }
 
 std::string portName(MidiSystemSession& session, bool inputs, unsigned index) {
