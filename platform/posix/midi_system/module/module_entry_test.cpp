@@ -121,6 +121,7 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
     const BYTE request[] = {0xF0, 0x7D, 0x05, 0x7F, 0xF7};
     program.holdDeliveries = true;
     ASSERT_EQ(ports->sendShort(output, request, sizeof request), MMSYSERR_NOERROR);
+    ports->closeOutput(output);
     ASSERT_TRUE(awaitProgram([] { return program.arrivals > 0; }));
 
     // The close is given up on while a delivery is still running: the device stays.
