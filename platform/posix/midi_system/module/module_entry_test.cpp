@@ -55,6 +55,12 @@ void report(const char* line) {
     program.reports.push_back(line);
 }
 
+void setHold(bool hold) {
+    std::lock_guard<std::mutex> lock(program.mutex);
+    program.holdDeliveries = hold;
+    program.changed.notify_all();
+}
+
 template <typename Condition>
 bool awaitProgram(Condition condition) {
     std::unique_lock<std::mutex> lock(program.mutex);
@@ -105,7 +111,10 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
         << error;
     const MidiSystemPorts* ports = midiSystemPorts(&kProgram);
     MidiSystemSession& session = *startSession(kProgram);
-    program.releases = 0;
+    {
+        std::lock_guard<std::mutex> lock(program.mutex);
+        program.releases = 0;  // the other case's device
+    }
     const int in = portNumber(ports, true, "late-instrument:out");
     const int out = portNumber(ports, false, "late-instrument:in");
     ASSERT_GE(in, 0);
@@ -119,7 +128,7 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
     ASSERT_EQ(ports->openOutput(out, &output), MMSYSERR_NOERROR);
     // A long dump: bytes keep arriving for about two seconds of cycles.
     const BYTE request[] = {0xF0, 0x7D, 0x05, 0x7F, 0xF7};
-    program.holdDeliveries = true;
+    setHold(true);
     ASSERT_EQ(ports->sendShort(output, request, sizeof request), MMSYSERR_NOERROR);
     ports->closeOutput(output);
     ASSERT_TRUE(awaitProgram([] { return program.arrivals > 0; }));
@@ -127,12 +136,8 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
     // The close is given up on while a delivery is still running: the device stays.
     session.answerBound = std::chrono::milliseconds(0);
     ports->closeInput(input);
-    EXPECT_EQ(program.releases, 0);
-    {
-        std::lock_guard<std::mutex> lock(program.mutex);
-        program.holdDeliveries = false;
-        program.changed.notify_all();
-    }
+    EXPECT_TRUE(awaitProgram([] { return program.releases == 0; }));
+    setHold(false);
     EXPECT_TRUE(awaitProgram([] { return program.releases == 1; }));
 
     // An open given up on at once connects all the same, then closes on the module's thread.
@@ -140,11 +145,14 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
     EXPECT_EQ(ports->openInput(in, &late, &input), MMSYSERR_ERROR);
     EXPECT_TRUE(awaitChildLine(instrument, "connected\n", 10000));
     EXPECT_TRUE(awaitProgram([] { return program.releases == 2; }));
-    EXPECT_EQ(program.arrivalsAfterRelease, 0);
-    EXPECT_EQ(program.reports,
-              std::vector<std::string>(2,
-                                       "midiparley: the JACK server did not answer within 0 "
-                                       "seconds; going on without its ports"));
+    {
+        std::lock_guard<std::mutex> lock(program.mutex);
+        EXPECT_EQ(program.arrivalsAfterRelease, 0);
+        EXPECT_EQ(program.reports,
+                  std::vector<std::string>(2,
+                                           "midiparley: the JACK server did not answer within 0 "
+                                           "seconds; going on without its ports"));
+    }
     stopChild(instrument);
     stopJackServer(server);
 }
