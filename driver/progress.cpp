@@ -1,5 +1,6 @@
 #include "driver/progress.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace {
@@ -7,9 +8,10 @@ namespace {
 constexpr DWORD kShowAfterMs = 1000;
 constexpr DWORD kUpdateEveryMs = 250;
 
-// Characters of the progress line now on the terminal; 0 when none is shown.
-size_t shownWidth = 0;
-// Set once from the options, before anything is printed; the run has one thread that prints.
+// Characters of the progress line now on the terminal; 0 when none is shown. Report lines may
+// come from other threads (the MIDI system's), and clear it too.
+std::atomic<size_t> shownWidth{0};
+// Set once from the options, before anything is printed.
 bool progressOn = true;
 
 bool stderrIsTerminal() {
@@ -70,8 +72,9 @@ void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes) {
     std::string text = progressText(progress, messages, bytes, elapsed);
     const size_t width = text.size();
     // Blanks over what is left of a longer earlier line; no terminal control sequences.
-    if (width < shownWidth) {
-        text.append(shownWidth - width, ' ');
+    const size_t shown = shownWidth.load();
+    if (width < shown) {
+        text.append(shown - width, ' ');
     }
     std::fputs(("\r" + text).c_str(), stderr);
     std::fflush(stderr);
@@ -79,10 +82,10 @@ void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes) {
 }
 
 void clearProgress() {
-    if (shownWidth == 0) {
+    const size_t shown = shownWidth.exchange(0);
+    if (shown == 0) {
         return;
     }
-    std::fputs(("\r" + std::string(shownWidth, ' ') + "\r").c_str(), stderr);
+    std::fputs(("\r" + std::string(shown, ' ') + "\r").c_str(), stderr);
     std::fflush(stderr);
-    shownWidth = 0;
 }

@@ -1,11 +1,9 @@
 #include "platform/posix/winmm/midi_in_device.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include <system_error>
 
 #include "platform/posix/clock.h"
+#include "platform/posix/realtime_priority.h"
 
 namespace {
 
@@ -39,14 +37,8 @@ void returnBuffersNow(std::unique_lock<std::mutex>& lock, MidiInDevice& device) 
 // queued on for a whole time slice, milliseconds. So delivery runs at the lowest real-time
 // priority where the system allows it (CAP_SYS_NICE, or RLIMIT_RTPRIO of 1 or more as audio
 // users often have), below any audio server's threads; elsewhere at the normal priority.
-void raiseDeliveryPriority() {
-    sched_param priority{};
-    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
-}
-
 void deliveryLoop(MidiInDevice* device) {
-    raiseDeliveryPriority();
+    takeLowestRealtimePriority();
     std::unique_lock<std::mutex> lock(device->mutex);
     device->threadId = std::this_thread::get_id();
     deliver(lock, *device, {{MIM_OPEN, 0}}, 0);

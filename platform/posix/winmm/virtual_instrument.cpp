@@ -1,9 +1,6 @@
 // The built-in virtual instrument: one input and one output device that behave as an
 // instrument on a cable. What is sent to its output is answered on its input, on the input's
 // delivery thread, with no delay of its own; only a bulk dump paces its messages.
-#include <pthread.h>
-#include <sched.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/realtime_priority.h"
 #include "platform/posix/winmm/instrument_answers.h"
 #include "platform/posix/winmm/midi_ports.h"
 #include "platform/posix/winmm/virtual_instrument_hooks.h"
@@ -84,9 +82,7 @@ std::vector<BYTE> bulkDumpMessage(BYTE k) {
 void runDump(Instrument* s) {
     // At the input delivery's priority where allowed: the pauses are the instrument's, not
     // those of a busy machine, which would otherwise stretch them past a collector's idle time.
-    sched_param priority{};
-    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+    takeLowestRealtimePriority();
     std::unique_lock<std::mutex> lock(s->mutex);
     bool first = true;
     while (!s->dumpQueue.empty()) {

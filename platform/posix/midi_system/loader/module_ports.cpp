@@ -1,62 +1,39 @@
 // The real MIDI ports, as seen by the program: nothing until a cheap look finds an ALSA
 // sequencer or a JACK server, then whatever the MIDI system module reports. The module is
 // loaded at the first such find and kept for the rest of the process.
-#include <dlfcn.h>
-
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 
-#include "platform/executable_path.h"
+#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
+#include "platform/posix/midi_system/loader/module_loader.h"
 #include "platform/posix/winmm/midi_ports.h"
-#include "platform/posix/midi_system/midi_system_module.h"
 
 namespace {
 
+// The module holds an open input's device by a copy of the program's shared pointer, which it
+// gives back through deviceReleased: it may outlive the program's own hold when an open or
+// close was given up on.
+MidiInDevice& deviceOf(void* held) {
+    return **static_cast<std::shared_ptr<MidiInDevice>*>(held);
+}
+
+// From the module's threads, where no exception of ours may go.
 void bytesArrived(void* device, const BYTE* bytes, size_t count) {
-    midiInputArrived(*static_cast<MidiInDevice*>(device), bytes, count);
-}
-
-std::string programDirectory() {
-    const std::string path = executablePath();
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-// Only where the program itself lies: beside it (the build), then in the install layout's
-// library directory. Never a path fixed at build time, which others may be able to write to.
-const MidiSystemPorts* loadModule() {
-    std::string tried;
-    const std::string directory = programDirectory();
-    for (const std::string& place : {directory, directory + "../lib/midiparley/"}) {
-        if (directory.empty()) {
-            break;  // without the program's path (and "/"-relative guesses), nothing is loaded
-        }
-        const std::string path = place + MIDI_SYSTEM_MODULE_NAME;
-        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            tried += std::string("\n  ") + dlerror();
-            continue;
-        }
-        auto entry = reinterpret_cast<MidiSystemPortsEntry>(dlsym(module, MIDI_SYSTEM_PORTS_ENTRY));
-        if (entry != nullptr) {
-            return entry(bytesArrived);
-        }
-        tried += "\n  " + path + ": no entry point";
+    try {
+        midiInputArrived(deviceOf(device), bytes, count);
+    } catch (...) {
+        // Without the memory to queue them the bytes are lost, as bytes without a buffer are.
     }
-    // Without it the device numbers would silently shift onto the built-in instrument.
-    std::fprintf(stderr, "midiparley: a MIDI system is running but its module did not load:%s\n",
-                 tried.c_str());
-    return nullptr;
 }
 
-// An open input: the module's port and the device it delivers to, kept alive until the
-// module has closed the port.
-struct LoadedInput {
-    void* port = nullptr;
-    std::shared_ptr<MidiInDevice> device;
-};
+void deviceReleased(void* device) {
+    delete static_cast<std::shared_ptr<MidiInDevice>*>(device);
+}
+
+const MidiSystemProgram kProgram = {bytesArrived, deviceReleased, reportMidiSystemLine};
 
 class LoadedMidiSystem : public MidiPortBackend {
   public:
@@ -92,19 +69,11 @@ class LoadedMidiSystem : public MidiPortBackend {
         if (ports == nullptr) {
             return MMSYSERR_BADDEVICEID;
         }
-        auto input = std::make_unique<LoadedInput>();
-        input->device = device;
-        const MMRESULT result = ports->openInput(index, device.get(), &input->port);
-        if (result == MMSYSERR_NOERROR) {
-            *port = input.release();
-        }
-        return result;
+        auto* held = new (std::nothrow) std::shared_ptr<MidiInDevice>(device);
+        return held != nullptr ? ports->openInput(index, held, port) : MMSYSERR_NOMEM;
     }
 
-    void closeInput(void* port) override {
-        std::unique_ptr<LoadedInput> input(static_cast<LoadedInput*>(port));
-        module_.load()->closeInput(input->port);
-    }
+    void closeInput(void* port) override { module_.load()->closeInput(port); }
 
     MMRESULT openOutput(unsigned index, void** port) override {
         const MidiSystemPorts* ports = system();
@@ -130,9 +99,9 @@ class LoadedMidiSystem : public MidiPortBackend {
     // The module once a MIDI system has been seen; null before (and if it cannot load).
     const MidiSystemPorts* system() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!tried_ && (alsaSequencerDeviceExists() || jackServerSocketExists())) {
+        if (!tried_ && midiSystemSeen()) {
             tried_ = true;
-            module_.store(loadModule());
+            module_.store(loadMidiSystemModule(kProgram));
         }
         return module_.load();
     }
@@ -144,14 +113,6 @@ class LoadedMidiSystem : public MidiPortBackend {
 };
 
 }  // namespace
-
-#if defined(__SANITIZE_THREAD__)
-// RtMidi's JACK output and our JACK input pass bytes through libjack's lock-free ring buffer, whose
-// memory barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:jack_ringbuffer_\n";
-}
-#endif
 
 MidiPortBackend& realMidiPorts() {
     static LoadedMidiSystem* ports = new LoadedMidiSystem;

@@ -1,17 +1,17 @@
-#include "platform/posix/midi_system/jack_input.h"
+#include "platform/posix/midi_system/module/jack_input.h"
 
 #include <errno.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
-#include <pthread.h>
-#include <sched.h>
 #include <semaphore.h>
 
 #include <atomic>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "platform/posix/realtime_priority.h"
 
 namespace {
 
@@ -58,9 +58,7 @@ int takeEvents(jack_nframes_t frames, void* record) {
 
 // As the delivery thread it feeds: the lowest real-time priority where the system allows.
 void forwardBytes(JackInput* input) {
-    sched_param priority{};
-    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+    takeLowestRealtimePriority();
     std::vector<char> bytes(kRingBytes);
     for (;;) {
         while (sem_wait(&input->filled) != 0 && errno == EINTR) {

@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/testing/midi_test_input.h"
+#include "platform/posix/testing/replaced_new.h"
 
 namespace {
 
@@ -34,10 +33,7 @@ bool calledFromLibjack() {
 
 }  // namespace
 
-// The replacements pair malloc with free; GCC cannot tell once they are inlined.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(size_t size) {
+bool allocationAllowed(size_t) {
     if (counting.load(std::memory_order_relaxed) && !inCount) {
         inCount = true;
         allAllocations.fetch_add(1);
@@ -46,18 +42,7 @@ void* operator new(size_t size) {
         }
         inCount = false;
     }
-    if (void* memory = std::malloc(size != 0 ? size : 1)) {
-        return memory;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-
-void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
+    return true;
 }
 
 namespace {

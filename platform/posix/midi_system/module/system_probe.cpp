@@ -1,13 +1,11 @@
-#include "platform/posix/midi_system/midi_system.h"
+#include "platform/posix/midi_system/module/system_probe.h"
 
 #include <alsa/asoundlib.h>
 
 #include <errno.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/posix/midi_system/midi_system_module.h"
 
@@ -34,16 +32,6 @@ bool alsaSequencerOpens(std::string& reason) {
     }
     snd_seq_close(sequencer);
     return true;
-}
-
-void waitJackCycles(jack_client_t* client, unsigned cycles) {
-    jack_nframes_t frames = jack_get_buffer_size(client) * cycles;
-    jack_nframes_t start = jack_last_frame_time(client);
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    while (jack_last_frame_time(client) - start < frames &&
-           std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
 }
 
 jack_client_t* openJackProbe(const char* name) {

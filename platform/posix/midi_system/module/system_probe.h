@@ -1,5 +1,5 @@
 // Inside the MIDI system module: opening the ALSA sequencer and a JACK client to look at the
-// system, and JACK's clock. The libraries' own messages are silenced here: the program's
+// system. The libraries' own messages are silenced here: the program's
 // streams carry only the program's texts.
 #pragma once
 
@@ -12,7 +12,3 @@
 bool alsaSequencerOpens(std::string& reason);
 // A client without ports of the running server; never starts a server. Null without one.
 jack_client_t* openJackProbe(const char* name);
-// Waits until JACK has begun `cycles` more process cycles, so that a new connection is in
-// effect or what RtMidi queued for its process callback has gone out. Bounded, as the server
-// may stall or stop.
-void waitJackCycles(jack_client_t* client, unsigned cycles);
