@@ -126,13 +126,14 @@ TEST(BulkTransfer, DumpsBeyondTheInputBuffersArriveWhole) {
     ProcessResult r = run(d, {"-send=small.syx", "-idle=300", "-save=echo.syx"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(readFile(d.file("echo.syx")) == small);
-    // 10,000 small messages, and 20 MB in 2000 messages of 10,006 bytes.
-    r = run(d, {"-quiet", "-idle=300", "-save=many.syx", "F0", "7D", "06", "4E", "10", "00", "00",
+    // 10,000 small messages, and 20 MB in 2000 messages of 10,006 bytes. The idle time allows
+    // for the pauses of a busy machine over a transfer of many seconds under a sanitizer.
+    r = run(d, {"-quiet", "-idle=1000", "-save=many.syx", "F0", "7D", "06", "4E", "10", "00", "00",
                 "F7"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(readFile(d.file("many.syx")) == largeDump(10000, 0));
     r = run(d,
-            {"-quiet", "-idle=300", "-timeout=60", "-save=big.syx", "F0", "7D", "06", "0F", "50",
+            {"-quiet", "-idle=1000", "-timeout=90", "-save=big.syx", "F0", "7D", "06", "0F", "50",
              "4E", "10", "F7"},
             outputToNull);
     EXPECT_EQ(r.err, "");
@@ -345,6 +346,15 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     EXPECT_TRUE(readFile(d.file("out.syx")) == sent);
 }
 
+#if defined(__SANITIZE_THREAD__)
+// Under ThreadSanitizer the tool's JACK client holds the server to a few periods a second, and
+// 20 MB would take minutes; there the 20 MB of the virtual instrument and the small messages
+// through JACK carry the case.
+constexpr bool kBigDumpThroughJack = false;
+#else
+constexpr bool kBigDumpThroughJack = true;
+#endif
+
 TEST(BulkTransfer, DumpsBeyondTheInputBuffersArriveWholeThroughJack) {
     if (findProgram("jackd").empty() || access("/dev/snd/seq", F_OK) == 0) {
         GTEST_SKIP() << "needs jackd and no ALSA sequencer (the tool would prefer it)";
@@ -356,21 +366,27 @@ TEST(BulkTransfer, DumpsBeyondTheInputBuffersArriveWholeThroughJack) {
     Directory d;
     ProcessResult many, big;
     if (started) {
-        // 10,000 small messages, and 20 MB at 16,000 bytes a period of 5.3 ms (about 7 s).
-        many = run(d, {"-quiet", "-idle=300", "-save=many.syx", "F0", "7D", "06", "4E", "10", "00",
+        // 10,000 small messages, and 20 MB at 16,000 bytes a period of 5.3 ms (about 7 s). On a
+        // busy machine the server's periods can stall for a quarter of a second (its cycles
+        // do not run at real-time priority here), hence the long idle time.
+        many = run(d, {"-quiet", "-idle=2000", "-save=many.syx", "F0", "7D", "06", "4E", "10", "00",
                        "00", "F7"});
-        big = run(d,
-                  {"-quiet", "-idle=300", "-timeout=90", "-save=big.syx", "F0", "7D", "06", "0F",
-                   "50", "4E", "10", "F7"},
-                  outputToNull);
+        if (kBigDumpThroughJack) {
+            big = run(d,
+                      {"-quiet", "-idle=2000", "-timeout=100", "-save=big.syx", "F0", "7D", "06",
+                       "0F", "50", "4E", "10", "F7"},
+                      outputToNull);
+        }
     }
     stopChild(instrument);
     stopJackServer(server);
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(many.status, 0) << many.err;
     EXPECT_TRUE(readFile(d.file("many.syx")) == largeDump(10000, 0));
-    EXPECT_EQ(big.status, 0) << big.err;
-    EXPECT_TRUE(readFile(d.file("big.syx")) == largeDump(2000, 10000));
+    if (kBigDumpThroughJack) {
+        EXPECT_EQ(big.status, 0) << big.err;
+        EXPECT_TRUE(readFile(d.file("big.syx")) == largeDump(2000, 10000));
+    }
 }
 
 }  // namespace
