@@ -1,6 +1,5 @@
 #include "driver/bulk_options.h"
 
-#include "driver/bulk_wait.h"
 #include "driver/program_options.h"
 #include "driver/progress.h"
 #include "driver/syx_send.h"
@@ -58,8 +57,7 @@ bool checkSavePath(const BulkOptions& options) {
     return true;
 }
 
-bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice) {
-    const std::vector<uint8_t> bytes = receivedSysExBytes(recorder);
+bool saveReceived(const BulkOptions& options, const std::vector<uint8_t>& bytes, int32_t inDevice) {
     if (bytes.empty()) {
         writeLineToStderr("no sysex data received from MIDI input device " +
                           std::to_string(inDevice) + ", " + options.savePath + " not written\n");

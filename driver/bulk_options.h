@@ -4,11 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/syx_file.h"
 #include "platform/windows_api.h"
 
-struct MidiInRecorder;
 struct OptionTable;
 
 struct BulkOptions {
@@ -30,6 +30,6 @@ bool loadFileToSend(const BulkOptions& options, const OptionTable& commandLine, 
 // not collected for nothing. False with the error line written (status 1).
 bool checkSavePath(const BulkOptions& options);
 
-// After the listing with -save: writes every received SysEx byte to the file, or says that
-// nothing came. False with the error line written when the file cannot be written.
-bool saveReceived(const BulkOptions& options, const MidiInRecorder& recorder, int32_t inDevice);
+// With -save: writes the received SysEx bytes to the file, or says that nothing came. False
+// with the error line written when the file cannot be written.
+bool saveReceived(const BulkOptions& options, const std::vector<uint8_t>& bytes, int32_t inDevice);

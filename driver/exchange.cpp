@@ -14,6 +14,7 @@
 #include "driver/device_choice.h"
 #include "driver/device_list.h"
 #include "driver/hex_text.h"
+#include "driver/kept_sysex.h"
 #include "driver/output_device.h"
 #include "driver/program_info.h"
 #include "driver/program_options.h"
@@ -60,28 +61,47 @@ bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     return true;
 }
 
-// One line per recorded SysEx buffer, each byte as two hexadecimal digits and a blank; false
+// One line per kept SysEx buffer, each byte as two hexadecimal digits and a blank; false
 // (errno telling why) when the lines did not all arrive.
-bool printAnswer(const MidiInRecorder& recorder) {
-    const int32_t count = publishedEventCount(recorder);
-    for (int32_t i = 0; i < count; ++i) {
-        const RecordedEvent& event = recorder.events[i];
-        if (event.status != 0xF0) {
-            continue;
-        }
-        const MIDIHDR& header = recordedSysExBuffer(event);
+bool printAnswer(const KeptSysEx& kept) {
+    const uint8_t* bytes = kept.bytes.data();
+    for (const KeptBuffer& buffer : kept.buffers) {
         std::string line;
-        line.reserve(header.dwBytesRecorded * 3 + 1);
-        for (DWORD b = 0; b < header.dwBytesRecorded; ++b) {
-            line += hexByteText(static_cast<uint8_t>(header.lpData[b]));
+        line.reserve(buffer.length * 3 + 1);
+        for (DWORD b = 0; b < buffer.length; ++b) {
+            line += hexByteText(bytes[b]);
             line += ' ';
         }
         line += '\n';
+        bytes += buffer.length;
         if (std::fputs(line.c_str(), stdout) == EOF) {
             return false;
         }
     }
     return std::fflush(stdout) == 0;
+}
+
+void warnNoEndOfSysEx(int32_t inDevice) {
+    writeLineToStderr("warning: no end of sysex (F7) received from MIDI input device " +
+                      std::to_string(inDevice) + "\n");
+}
+
+// After a collecting run (-idle or -save): an incomplete dump is an error that leaves the file
+// alone; a whole one is saved. Before the listing, so that a reader which stops early (head)
+// cannot cost the file. False when the run fails.
+bool finishCollecting(const BulkOptions& bulk, const KeptSysEx& kept,
+                      const MidiInRecorder& recorder, bool cutByTimeout, int32_t inDevice) {
+    const std::string incomplete = incompleteDumpReason(kept, recorder, cutByTimeout);
+    if (!incomplete.empty()) {
+        writeLineToStderr("error: incomplete sysex dump from MIDI input device " +
+                          std::to_string(inDevice) + ": " + incomplete +
+                          (bulk.save ? "; " + bulk.savePath + " not written" : "") + "\n");
+        return false;
+    }
+    if (kept.answers == 0) {
+        warnNoEndOfSysEx(inDevice);
+    }
+    return !bulk.save || saveReceived(bulk, kept.bytes, inDevice);
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
@@ -158,9 +178,19 @@ int runExchange(int argc, const char* const* argv) {
     recorder.inputMode = 1;
     recorder.recordSysEx = 1;
     recorder.recordShortMessages = 0;
+    // A collecting run keeps each buffer as it comes and gives it back to the input, so a dump
+    // may be far larger than the buffers; otherwise they are read once recording has ended.
+    const bool collecting = bulk.idleMs > 0 || bulk.save;
+    KeptSysEx kept = startKeeping(recorder, collecting);
     openRecorder(recorder);
 
-    if (bulk.send && !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs)) {
+    const auto keepDuringSend = [&] {
+        if (collecting) {
+            keepArrived(kept, recorder);
+        }
+    };
+    if (bulk.send &&
+        !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, keepDuringSend)) {
         closeRecorder(recorder);
         return 1;
     }
@@ -173,22 +203,27 @@ int runExchange(int argc, const char* const* argv) {
     writeProgress(
         stderr, "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
     const DWORD timeoutMs = timeoutMilliseconds(timeoutSeconds);
-    const bool answerComplete = bulk.idleMs > 0
-                                    ? awaitQuietAfterAnswer(recorder, timeoutMs, bulk.idleMs)
-                                    : awaitAnswer(recorder, timeoutMs);
+    const bool cutByTimeout = collecting && awaitDump(recorder, kept, timeoutMs, bulk.idleMs);
+    const bool answerComplete = !collecting && awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
-    if (lostSysExBytes != 0) {
-        writeLineToStderr("warning: the input buffers ran out; " + std::to_string(lostSysExBytes) +
-                          " bytes of sysex input were lost\n");
+    kept.giveBack = false;
+    keepArrived(kept, recorder);
+    bool succeeded = true;
+    if (collecting) {
+        succeeded = finishCollecting(bulk, kept, recorder, cutByTimeout, inDevice);
+    } else {
+        if (lostSysExBytes != 0) {
+            writeLineToStderr("warning: the input buffers ran out; " +
+                              std::to_string(lostSysExBytes) + " bytes of sysex input were lost\n");
+        }
+        if (!answerComplete) {
+            warnNoEndOfSysEx(inDevice);
+        }
     }
-    if (!answerComplete) {
-        writeLineToStderr("warning: no end of sysex (F7) received from MIDI input device " +
-                          std::to_string(inDevice) + "\n");
-    }
-    if (!printAnswer(recorder)) {
+    if (!printAnswer(kept)) {
         return outputFailed();
     }
-    if (bulk.save && !saveReceived(bulk, recorder, inDevice)) {
+    if (!succeeded) {
         return 1;
     }
     waitForEsc();

@@ -21,7 +21,8 @@ std::string oversizedMessageError(const SyxFile& file, const std::string& path) 
     return std::string();
 }
 
-bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs) {
+bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs,
+                 const std::function<void()>& afterEach) {
     SysExSender sender;
     if (!openOutputDevice(sender, outDevice)) {
         return false;
@@ -42,6 +43,9 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
         }
         bytes += static_cast<uint64_t>(length);
         showProgress(progress, i + 1, bytes);
+        if (afterEach) {
+            afterEach();
+        }
     }
     writeProgress(stderr, "sent " + std::to_string(count) + " sysex messages (" +
                               std::to_string(bytes) + " bytes) from " + path +

@@ -325,6 +325,19 @@ void appendSysExEvent(MidiInRecorder& recorder, MIDIHDR* header, RecordedEvent& 
     }
 }
 
+bool requeueSysExBuffer(MidiInRecorder& recorder, const RecordedEvent& event) {
+    const int32_t index = event.data2 * 256 + event.data1;
+    if (recorder.inHandle == nullptr || event.status != kStatusSysEx || index >= sysExBufferCount ||
+        sysExBuffers[index].lpData == nullptr) {
+        return false;
+    }
+    // The device finished the buffer before its event was published and touches it again only
+    // once it is queued, so until then it is the caller's to clear.
+    MIDIHDR& header = sysExBuffers[index];
+    header.dwBytesRecorded = 0;
+    return midiInAddBuffer(recorder.inHandle, &header, sizeof(MIDIHDR)) == MMSYSERR_NOERROR;
+}
+
 const MIDIHDR& recordedSysExBuffer(const RecordedEvent& event) {
     static const MIDIHDR kEmpty = {};
     const int32_t index = event.data2 * 256 + event.data1;

@@ -30,3 +30,37 @@ inline std::vector<uint8_t> instrumentAnswer(const uint8_t* m, size_t size) {
     }
     return std::vector<uint8_t>(m, m + size);
 }
+
+// A large dump: the request F0 7D 06 ch cl sh sl F7 asks for ch * 128 + cl messages (1 to
+// 16383) of sh * 128 + sl data bytes each (0 to 16383), sent as fast as they are taken;
+// F0 7D 08 ... F7 asks for the same dump cut short: its last message ends without F7.
+struct LargeDump {
+    unsigned count = 0;  // 0: not a large dump request
+    unsigned dataBytes = 0;
+    bool cut = false;
+};
+
+inline LargeDump largeDumpRequest(const uint8_t* m, size_t size) {
+    LargeDump dump;
+    if (size == 8 && m[0] == 0xF0 && m[1] == kInstrumentManufacturerId &&
+        (m[2] == 0x06 || m[2] == 0x08) && m[3] <= 0x7F && m[4] <= 0x7F && m[5] <= 0x7F &&
+        m[6] <= 0x7F && m[7] == 0xF7) {
+        dump.count = m[3] * 128u + m[4];
+        dump.dataBytes = m[5] * 128u + m[6];
+        dump.cut = m[2] == 0x08;
+    }
+    return dump;
+}
+
+// Appends message k of the dump: F0 7D 07, k as two 7-bit bytes (high first), data bytes
+// (k + i) AND 7F, and F7, which the last message of a cut dump leaves out.
+inline void appendLargeDumpMessage(const LargeDump& dump, unsigned k, std::vector<uint8_t>& out) {
+    out.insert(out.end(), {0xF0, kInstrumentManufacturerId, 0x07, static_cast<uint8_t>(k >> 7),
+                           static_cast<uint8_t>(k & 0x7F)});
+    for (unsigned i = 0; i < dump.dataBytes; ++i) {
+        out.push_back(static_cast<uint8_t>((k + i) & 0x7F));
+    }
+    if (!dump.cut || k + 1 < dump.count) {
+        out.push_back(0xF7);
+    }
+}

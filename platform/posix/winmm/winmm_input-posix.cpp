@@ -106,9 +106,7 @@ MMRESULT midiInAddBuffer(HMIDIIN handle, LPMIDIHDR header, UINT headerSize) {
     if (!(header->dwFlags & MHDR_PREPARED)) {
         return MIDIERR_UNPREPARED;
     }
-    header->dwBytesRecorded = 0;
-    header->dwFlags = (header->dwFlags | MHDR_INQUEUE) & ~static_cast<DWORD>(MHDR_DONE);
-    device->buffers.push_back(header);
+    queueBufferLocked(*device, header);
     return MMSYSERR_NOERROR;
 }
 
