@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/midi_limits.h"
+
 MIDIHDR sysExBuffers[kSysExHeaderCount];
 std::atomic<MidiInRecorder*> activeRecorder{nullptr};
 int32_t sysExBufferCount = 0;
@@ -231,7 +233,7 @@ void closeRecorder(MidiInRecorder& recorder) {
         for (int32_t i = 0; i < sysExBufferCount; ++i) {
             midiInUnprepareHeader(recorder.inHandle, &sysExBuffers[i], sizeof(MIDIHDR));
         }
-        const uint32_t lost = midiInLostSysExBytes(recorder.inHandle);
+        const uint32_t lost = sysExBytesDroppedBy(recorder.inHandle);
         lostSysExBytes = lost > UINT32_MAX - lostSysExBytes ? UINT32_MAX : lostSysExBytes + lost;
         midiInClose(recorder.inHandle);
         recorder.inHandle = nullptr;
