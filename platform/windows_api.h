@@ -10,13 +10,15 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the others need its types.
+#include <windows.h>
+
 #include <conio.h>
 #include <io.h>
 #include <mmsystem.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <windows.h>
 
 // What the code above takes for granted of the real headers. The program targets 32-bit
 // Windows, where winmm expects 64-byte buffer headers.
@@ -26,10 +28,12 @@ static_assert(sizeof(void*) != 4 || sizeof(MIDIHDR) == 64, "32-bit MIDIHDR is 64
 // The separator that path code adds when it joins a directory and a file name.
 constexpr char kNativePathSeparator = '\\';
 #else
+// win_types.h first: the others need its types.
+#include "platform/posix/win_types.h"
+
 #include "platform/posix/crt.h"
 #include "platform/posix/kernel.h"
 #include "platform/posix/user.h"
-#include "platform/posix/win_types.h"
 #include "platform/posix/winmm/winmm.h"
 
 // A backslash is an ordinary file name character here, so joined paths use a slash.
