@@ -107,7 +107,7 @@ TEST(ReadSettingsValue, AbsentOrEmptyGivesTheMarker) {
 TEST(ReadSettingsValue, RelativePathIsTakenFromTheCurrentDirectory) {
     TemporarySettingsFile file("[Settings]\nvalue=here\n");
     const fs::path previous = fs::current_path();
-    fs::current_path(file.directory.path);
+    fs::current_path(file.directory);
     const std::string value = readSettingsValue("Settings", "midiparley.ini", "value");
     fs::current_path(previous);
     EXPECT_EQ(value, "here");

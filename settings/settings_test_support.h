@@ -9,8 +9,9 @@
 
 // A settings file in a fresh directory, removed with the object.
 struct TemporarySettingsFile {
-    TemporaryDirectory directory;
-    std::filesystem::path path = directory.path / "midiparley.ini";
+    TemporaryDirectory temporary;
+    std::filesystem::path directory = temporary.path;
+    std::filesystem::path path = directory / "midiparley.ini";
 
     explicit TemporarySettingsFile(const std::string& contents) {
         std::ofstream(path, std::ios::binary) << contents;
