@@ -2,6 +2,8 @@
 // row, so each file is parsed once and kept while it stays as it was: a call looks the path
 // up (one stat) and reads the file again only when the file that the path names differs in
 // device, inode, size or times. A missing file costs that lookup alone.
+// Between beginProfileReads and endProfileReads, a thread's reads of a file share the lookup
+// of the first of them: a thousand reads in a row then make one system call, not a thousand.
 // Only a regular file (or a link to one) is read: a device or a FIFO could feed bytes without
 // end, so anything else of that name counts as no file at all, and is never opened.
 #include <errno.h>
@@ -10,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -26,6 +29,7 @@ struct CachedFile {
     bool exists = false;   // a regular file was read into profile
     struct stat state {};  // the file's, taken before it was read
     ParsedProfile profile;
+    uint64_t checkedInReads = 0;  // the run of reads (beginProfileReads) that last looked
 };
 
 struct ProfileCache {
@@ -34,6 +38,10 @@ struct ProfileCache {
 };
 
 ProfileCache* sharedCache = nullptr;
+
+// This thread's run of reads; 0 outside one. Numbers are never reused.
+std::atomic<uint64_t> lastReadsNumber{0};
+thread_local uint64_t currentReads = 0;
 
 // The lock is taken across fork: a child has only the forking thread, so a lock held by
 // another thread at that moment would never be released in it.
@@ -126,6 +134,14 @@ CachedFile& cachedFile(ProfileCache& cache, const char* path) {
 
 }  // namespace
 
+void beginProfileReads(void) {
+    currentReads = ++lastReadsNumber;
+}
+
+void endProfileReads(void) {
+    currentReads = 0;
+}
+
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned,
                                DWORD size, LPCSTR fileName) {
     if (section == nullptr || key == nullptr || fileName == nullptr || fileName[0] == '\0') {
@@ -134,7 +150,10 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
     ProfileCache& cache = profileCache();
     std::lock_guard<std::mutex> guard(cache.lock);
     CachedFile& file = cachedFile(cache, fileName);
-    refresh(fileName, file);
+    if (currentReads == 0 || file.checkedInReads != currentReads) {
+        refresh(fileName, file);
+        file.checkedInReads = currentReads;
+    }
     return profileStringFrom(file.exists ? &file.profile : nullptr, section, key, defaultValue,
                              returned, size);
 }
