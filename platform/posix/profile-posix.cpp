@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 
 #include "platform/posix/profile_parse.h"
 #include "platform/windows_api.h"
@@ -34,7 +34,7 @@ struct CachedFile {
 
 struct ProfileCache {
     std::mutex lock;
-    std::unordered_map<std::string, CachedFile> files;
+    std::map<std::string, CachedFile, std::less<>> files;  // found by a C string, no copy made
 };
 
 ProfileCache* sharedCache = nullptr;
@@ -129,7 +129,7 @@ CachedFile& cachedFile(ProfileCache& cache, const char* path) {
     if (cache.files.size() >= kMaxCachedFiles) {
         cache.files.clear();
     }
-    return cache.files[path];
+    return cache.files.emplace(path, CachedFile()).first->second;
 }
 
 }  // namespace

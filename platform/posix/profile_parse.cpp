@@ -213,21 +213,27 @@ bool findProfileValue(const ParsedProfile& profile, const char* sectionName, con
     const Span key = trimmed(keyName, keyName + strlen(keyName));
 
     // The first header of that name; its section runs to the next header.
-    const NameEntry* header =
-        findEntry(profile.sections, nameHash(section), 0, UINT64_MAX, [&](uint64_t number) {
-            const ProfileHeader& candidate = profile.headers[number];
-            const char* name = text + candidate.nameBegin;
-            return sameName({name, name + candidate.nameLength}, section);
-        });
-    if (header == nullptr) {
-        return false;
+    auto& last = profile.lastSection;
+    if (!last.known ||
+        last.name.compare(0, std::string::npos, section.begin, section.size()) != 0) {
+        const NameEntry* header =
+            findEntry(profile.sections, nameHash(section), 0, UINT64_MAX, [&](uint64_t number) {
+                const ProfileHeader& candidate = profile.headers[number];
+                const char* name = text + candidate.nameBegin;
+                return sameName({name, name + candidate.nameLength}, section);
+            });
+        last.known = true;
+        last.name.assign(section.begin, section.size());
+        last.begin = last.end = 0;
+        if (header != nullptr) {
+            const uint64_t number = header->position;
+            last.begin = profile.headers[number].nameBegin + 1;
+            last.end = number + 1 < profile.headers.size() ? profile.headers[number + 1].nameBegin
+                                                           : profile.text.size();
+        }
     }
-    const uint64_t number = header->position;
-    const uint64_t begin = profile.headers[number].nameBegin;
-    const uint64_t end = number + 1 < profile.headers.size() ? profile.headers[number + 1].nameBegin
-                                                             : profile.text.size();
     const NameEntry* line =
-        findEntry(profile.keys, nameHash(key), begin + 1, end,
+        findEntry(profile.keys, nameHash(key), last.begin, last.end,
                   [&](uint64_t at) { return lineHasKey(text + at, textEnd, key); });
     if (line == nullptr) {
         return false;

@@ -29,6 +29,15 @@ struct ParsedProfile {
     std::vector<ProfileHeader> headers;  // every header, in the order of the file
     std::vector<NameEntry> sections;     // the headers, by name
     std::vector<NameEntry> keys;         // key lines (where they start after blanks), by key
+    // The section of the last lookup, as given, and where its key lines lie (none: empty):
+    // programs read their keys one section at a time. Lookups of one profile never run at
+    // once (the reader's lock, or one thread).
+    mutable struct {
+        bool known = false;
+        std::string name;
+        uint64_t begin = 0;
+        uint64_t end = 0;
+    } lastSection;
 };
 
 // Parses text (taken over). Texts too large for the positions (a terabyte) give an empty
