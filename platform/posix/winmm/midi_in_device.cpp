@@ -52,7 +52,12 @@ void deliveryLoop(MidiInDevice* device) {
     deliver(lock, *device, {{MIM_OPEN, 0}}, 0);
     device->opened = true;
     device->settled.notify_all();
+    // The thread's heap is set up by its first allocation (a few system calls): now, while
+    // the opener goes on, rather than when the first input is to be delivered.
+    lock.unlock();
     std::vector<InputEvent> events;
+    events.reserve(16);
+    lock.lock();
     for (;;) {
         device->wake.wait(lock, [device] {
             return device->closing || device->resetsAsked != device->resetsDone ||
