@@ -39,14 +39,14 @@ void returnBuffersNow(std::unique_lock<std::mutex>& lock, MidiInDevice& device) 
 // queued on for a whole time slice, milliseconds. So delivery runs at the lowest real-time
 // priority where the system allows it (CAP_SYS_NICE, or RLIMIT_RTPRIO of 1 or more as audio
 // users often have), below any audio server's threads; elsewhere at the normal priority.
-void raiseDeliveryPriority() {
+void raiseDeliveryPriority(pthread_t thread) {
     sched_param priority{};
     priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+    pthread_setschedparam(thread, SCHED_FIFO, &priority);
 }
 
 void deliveryLoop(MidiInDevice* device) {
-    raiseDeliveryPriority();
+    raiseDeliveryPriority(pthread_self());
     std::unique_lock<std::mutex> lock(device->mutex);
     device->threadId = std::this_thread::get_id();
     deliver(lock, *device, {{MIM_OPEN, 0}}, 0);
@@ -107,6 +107,10 @@ bool startDelivery(MidiInDevice& device) {
     } catch (const std::system_error&) {
         return false;
     }
+    // Raised here as well, so that the new thread runs at once rather than queue behind the
+    // machine's other work while the opener waits for it; it raises itself too, before
+    // MIM_OPEN, in case it runs first.
+    raiseDeliveryPriority(device.thread.native_handle());
     std::unique_lock<std::mutex> lock(device.mutex);
     device.settled.wait(lock, [&] { return device.opened; });
     return true;
