@@ -28,6 +28,11 @@ constexpr char kNativePathSeparator = '\\';
 // The longest long message (midiOutLongMsg) the system's MIDI drivers take.
 constexpr DWORD kLongMessageByteLimit = 65535;
 
+// Profile reads in a row (beginProfileReads in platform/posix/kernel.h): Windows' own reader
+// needs no notice of them.
+inline void beginProfileReads() {}
+inline void endProfileReads() {}
+
 // SysEx bytes an input dropped for want of a queued buffer: Windows does not say, so none.
 inline DWORD midiInLostSysExBytes(HMIDIIN) {
     return 0;

@@ -22,6 +22,11 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
                                LPSTR returned, DWORD size, LPCSTR fileName);
+// The project's own: this thread's profile reads between the two calls may all answer from
+// the first look at each file, as a program reading many keys in a row wants. Outside them,
+// every read looks at the file again.
+void beginProfileReads(void);
+void endProfileReads(void);
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes);
 LPVOID GlobalLock(HGLOBAL memory);
 BOOL GlobalUnlock(HGLOBAL memory);

@@ -292,6 +292,23 @@ TEST_F(ProfileTest, ReplacementOfAHardLinkedFileIsSeen) {
     EXPECT_EQ(read(keep, "s", "k").text, "1");
 }
 
+TEST_F(ProfileTest, ReadsInARowShareTheFirstLook) {
+    std::string path = write("a.ini", "[s]\nk=1\n");
+    EXPECT_EQ(read(path, "s", "k").text, "1");
+    write("a.ini", "[s]\nk=22\n");
+    beginProfileReads();
+    EXPECT_EQ(read(path, "s", "k").text, "22") << "the first read of a row looks again";
+    write("a.ini", "[s]\nk=333\n");
+    EXPECT_EQ(read(path, "s", "k").text, "22");
+    std::string missing = dir_ + "/missing.ini";
+    EXPECT_EQ(read(missing, "s", "k").text, "<default>");
+    write("missing.ini", "[s]\nk=4\n");
+    EXPECT_EQ(read(missing, "s", "k").text, "<default>");
+    endProfileReads();
+    EXPECT_EQ(read(path, "s", "k").text, "333");
+    EXPECT_EQ(read(missing, "s", "k").text, "4");
+}
+
 TEST_F(ProfileTest, ManyFilesInTurnEachGiveTheirOwnValues) {
     // More files than the cache keeps, read twice over, with one changed in between.
     std::vector<std::string> paths;
