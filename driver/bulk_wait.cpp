@@ -5,6 +5,7 @@
 
 #include "driver/kept_sysex.h"
 #include "driver/progress.h"
+#include "driver/report.h"
 #include "midi/recorder.h"
 
 bool awaitDump(MidiInRecorder& recorder, KeptSysEx& kept, DWORD timeoutMs, DWORD idleMs) {
@@ -36,7 +37,7 @@ bool awaitDump(MidiInRecorder& recorder, KeptSysEx& kept, DWORD timeoutMs, DWORD
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    clearProgress();
+    clearProgressLine();
     return cut;
 }
 

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/testing/temporary_directory.h"
+
 namespace {
 
 TEST(FileReading, EndsAtTheLimitAndAtTheFirstRefusedPiece) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / "midiparley-file-reading-test";
+    const TemporaryDirectory directory("midiparley-file-reading");
+    const std::filesystem::path path = directory.path / "ten-bytes";
     std::ofstream(path, std::ios::binary) << "0123456789";
     std::vector<uint8_t> bytes;
     std::string reason;

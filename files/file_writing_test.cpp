@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
+#include <string>
+
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -21,9 +23,8 @@ std::string contents(const fs::path& path) {
 }
 
 TEST(FileWriting, ReplacesWholeOrRefusesAndLeavesNothingBeside) {
-    const fs::path directory = fs::temp_directory_path() /
-                               ("midiparley-writing-" + std::to_string(std::random_device()()));
-    fs::create_directory(directory);
+    const TemporaryDirectory temporary("midiparley-writing");
+    const fs::path& directory = temporary.path;
     const fs::path old = directory / "old", readOnly = directory / "read-only";
     std::ofstream(old, std::ios::binary) << "old contents";
     std::ofstream(readOnly, std::ios::binary) << "keep";
@@ -54,7 +55,6 @@ TEST(FileWriting, ReplacesWholeOrRefusesAndLeavesNothingBeside) {
     EXPECT_EQ(contents(readOnly), "keep");
     EXPECT_EQ(std::distance(fs::directory_iterator(directory), {}), 3);
     fs::permissions(readOnly, fs::perms::owner_all);
-    fs::remove_all(directory);
 }
 
 }  // namespace

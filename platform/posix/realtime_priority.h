@@ -7,10 +7,11 @@
 #include <pthread.h>
 #include <sched.h>
 
-// Gives the calling thread that priority where the system allows it (CAP_SYS_NICE, or an
-// RLIMIT_RTPRIO of 1 or more as audio users often have); false where it stays as it was.
-inline bool takeLowestRealtimePriority() {
+// Gives the thread (the calling one unless named) that priority where the system allows it
+// (CAP_SYS_NICE, or an RLIMIT_RTPRIO of 1 or more as audio users often have); false where it
+// stays as it was.
+inline bool takeLowestRealtimePriority(pthread_t thread = pthread_self()) {
     sched_param priority{};
     priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
+    return pthread_setschedparam(thread, SCHED_FIFO, &priority) == 0;
 }

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -23,18 +25,7 @@ namespace {
 
 using Bytes = std::string;  // file contents, byte for byte
 
-struct Directory {
-    fs::path path;
-    Directory() {
-        char pattern[] = "/tmp/midiparley-bulk-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~Directory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
-};
+using Directory = TemporaryDirectory;
 
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -254,12 +245,16 @@ TEST(BulkTransfer, SaveFailuresLeaveExistingFilesWhole) {
     EXPECT_FALSE(fs::exists(d.file("empty.syx")));
 }
 
-// Runs the tool with standard error on a pseudo-terminal; what the terminal received.
-std::string runWithTerminalStderr(const std::vector<std::string>& args) {
+// Runs the tool with standard error on a pseudo-terminal (of that many columns, when given);
+// what the terminal received.
+std::string runWithTerminalStderr(const std::vector<std::string>& args,
+                                  unsigned short columns = 0) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
         return "no pseudo-terminal";
     }
+    const winsize size{24, columns, 0, 0};
+    ioctl(master, TIOCSWINSZ, &size);
     const std::string slaveName = ptsname(master);
     // No input: the Esc wait ends at once. The terminal keeps what was written until it is read.
     runProcess(args, "", "", 20,
@@ -297,6 +292,50 @@ TEST(BulkTransfer, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
 }
 
+// The rows a terminal `columns` wide shows after text, trailing blanks cut and empty rows left
+// out: a character written past the last column starts the next row.
+std::vector<std::string> screenRows(const std::string& text, size_t columns) {
+    std::vector<std::string> rows(1);
+    size_t column = 0;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            column = 0;
+            if (c == '\n') {
+                rows.emplace_back();
+            }
+            continue;
+        }
+        if (column == columns) {
+            rows.emplace_back();
+            column = 0;
+        }
+        std::string& row = rows.back();
+        row.resize(std::max(row.size(), column + 1), ' ');
+        row[column++] = c;
+    }
+    std::vector<std::string> shown;
+    for (std::string& row : rows) {
+        row.erase(row.find_last_not_of(' ') + 1);
+        if (!row.empty()) {
+            shown.push_back(row);
+        }
+    }
+    return shown;
+}
+
+TEST(BulkTransfer, ProgressLineLeavesNothingOnANarrowTerminal) {
+    const std::string lines =
+        "sent sysex F0 7D 03 7F F7 to MIDI output device 0\r\n"
+        "awaiting sysex data from MIDI input device 0...\r\n"
+        "Press <esc> to cancel the application...\r\n";
+    for (const unsigned short columns : {50, 20}) {
+        const std::string seen = runWithTerminalStderr(
+            {MIDIPARLEY_EXE, "-idle=300", "F0", "7D", "03", "7F", "F7"}, columns);
+        ASSERT_NE(seen.find("\rreceiving: "), std::string::npos) << seen;
+        EXPECT_EQ(screenRows(seen, columns), screenRows(lines, columns)) << columns;
+    }
+}
+
 TEST(BulkTransfer, QuietShowsNoProgressAndNoSendReport) {
     // On a terminal, a collection long enough for the progress line: nothing at all.
     EXPECT_EQ(runWithTerminalStderr(
@@ -304,10 +343,13 @@ TEST(BulkTransfer, QuietShowsNoProgressAndNoSendReport) {
               "");
     Directory d;
     writeFile(d.file("in.syx"), message(6, 2));
-    const ProcessResult r = run(d, {"-quiet", "-send=in.syx", "-idle=300"});
+    ProcessResult r = run(d, {"-quiet", "-send=in.syx", "-idle=300"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "F0 02 03 04 05 F7 \n");
+    // Without -quiet, one message is one.
+    r = run(d, {"-send=in.syx", "-timeout=0"});
+    EXPECT_NE(r.err.find("sent 1 sysex message (6 bytes) from in.syx"), std::string::npos) << r.err;
 }
 
 TEST(BulkTransfer, FileRoundTripThroughJack) {

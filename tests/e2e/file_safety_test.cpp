@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "tests/e2e/run_process.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -21,17 +22,10 @@ namespace {
 
 // A directory anyone may write in; the tool runs there.
 struct Directory {
-    fs::path path;
-    Directory() {
-        char pattern[] = "/tmp/midiparley-files-XXXXXX";
-        path = mkdtemp(pattern);
-        chmod(path.c_str(), 0777);
-    }
-    ~Directory() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string file(const std::string& name) const { return (path / name).string(); }
+    TemporaryDirectory temporary{"midiparley-files"};
+    const fs::path& path = temporary.path;
+    Directory() { chmod(path.c_str(), 0777); }
+    std::string file(const std::string& name) const { return temporary.file(name); }
     ProcessResult run(const std::string& option, const std::function<void()>& inChild = {}) const {
         // The virtual instrument answers with one message of 261 bytes.
         return runProcess({MIDIPARLEY_DEFAULT_EXE, "-quiet", option, "F0", "7D", "03", "01", "F7"},

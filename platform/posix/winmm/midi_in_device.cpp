@@ -85,6 +85,12 @@ void deliveryLoop(MidiInDevice* device) {
     deliver(lock, *device, {{MIM_OPEN, 0}}, 0);
     device->opened = true;
     device->settled.notify_all();
+    // The thread's heap is set up by its first allocation (a few system calls): now, while
+    // the opener goes on, rather than when the first input is to be delivered.
+    lock.unlock();
+    std::vector<InputEvent> firstAllocation;
+    firstAllocation.reserve(16);
+    lock.lock();
     for (;;) {
         device->wake.wait(lock, [device] {
             return device->closing || device->resetsAsked != device->resetsDone ||
@@ -145,6 +151,10 @@ bool startDelivery(MidiInDevice& device) {
     } catch (const std::system_error&) {
         return false;
     }
+    // Raised here as well, so that the new thread runs at once rather than queue behind the
+    // machine's other work while the opener waits for it; it raises itself too, before
+    // MIM_OPEN, in case it runs first.
+    takeLowestRealtimePriority(device.thread.native_handle());
     std::unique_lock<std::mutex> lock(device.mutex);
     device.settled.wait(lock, [&] { return device.opened; });
     return true;

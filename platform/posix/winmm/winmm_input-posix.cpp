@@ -189,12 +189,3 @@ MMRESULT midiInClose(HMIDIIN handle) {
     endDelivery(*device);
     return MMSYSERR_NOERROR;
 }
-
-DWORD midiInLostSysExBytes(HMIDIIN handle) {
-    std::shared_ptr<MidiInDevice> device = findDevice(handle);
-    if (!device) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(device->mutex);
-    return static_cast<DWORD>(std::min<size_t>(device->assembler.lostBytes, 0xFFFFFFFF));
-}

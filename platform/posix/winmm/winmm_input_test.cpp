@@ -13,11 +13,9 @@
 #include "platform/posix/realtime_priority.h"
 #include "platform/posix/testing/midi_test_input.h"
 #include "platform/posix/testing/virtual_instrument_control.h"
+#include "platform/posix/winmm/instrument_answers.h"
 
 namespace {
-
-const std::vector<BYTE> kIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                                          0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Address space cut to just above what the process uses, so that no thread stack fits; in a

@@ -11,6 +11,7 @@
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/testing/midi_test_input.h"
 #include "platform/posix/testing/virtual_instrument_control.h"
+#include "platform/posix/winmm/instrument_answers.h"
 
 namespace {
 
@@ -114,8 +115,7 @@ TEST_F(JackPorts, DeviceInquiryGetsTheInstrumentsIdentityReply) {
     ASSERT_TRUE(recorder_.awaitSysExEnd(1));
     std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
     ASSERT_EQ(buffers.size(), 1u);
-    EXPECT_EQ(buffers[0].bytes, (std::vector<BYTE>{0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                                                   0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7}));
+    EXPECT_EQ(buffers[0].bytes, kIdentityReply);
 }
 
 TEST_F(JackPorts, AnswerOf3000BytesFillsThreeBuffers) {

@@ -1,6 +1,7 @@
 // The devices' whole names, from one look at each port source, so that the numbers match the
-// ones the MIDI functions use right after.
-#include "platform/midi_device_names.h"
+// ones the MIDI functions use right after: the MIDI system's ports as it names them, then the
+// virtual instrument.
+#include "platform/device_names.h"
 
 #include "platform/posix/winmm/midi_ports.h"
 
@@ -19,10 +20,14 @@ std::vector<std::string> deviceNames(bool input) {
 
 }  // namespace
 
-std::vector<std::string> midiInDeviceNames() {
+std::vector<std::string> inputDeviceNames() {
     return deviceNames(true);
 }
 
-std::vector<std::string> midiOutDeviceNames() {
+std::vector<std::string> outputDeviceNames() {
     return deviceNames(false);
+}
+
+bool deviceNamesAreUtf8() {
+    return true;
 }
