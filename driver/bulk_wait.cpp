@@ -55,7 +55,8 @@ std::string incompleteDumpReason(const KeptSysEx& kept, const MidiInRecorder& re
     const uint32_t faulty =
         inputErrorCount.load(std::memory_order_relaxed) - kept.inputErrorsAtStart;
     if (faulty != 0) {
-        return "the input reported " + std::to_string(faulty) + " invalid or incomplete messages";
+        return "the input reported " + std::to_string(faulty) + " invalid or incomplete message" +
+               (faulty == 1 ? "" : "s");
     }
     if (cutByTimeout) {
         return "the time-out ended it while input was still arriving";
