@@ -145,14 +145,6 @@ class LoadedMidiSystem : public MidiPortBackend {
 
 }  // namespace
 
-#if defined(__SANITIZE_THREAD__)
-// RtMidi's JACK output and our JACK input pass bytes through libjack's lock-free ring buffer, whose
-// memory barriers sit in the uninstrumented library where the thread sanitizer cannot see them.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:jack_ringbuffer_\n";
-}
-#endif
-
 MidiPortBackend& realMidiPorts() {
     static LoadedMidiSystem* ports = new LoadedMidiSystem;
     return *ports;

@@ -19,6 +19,7 @@
 #include "RtMidi.h"
 #include "platform/posix/midi_system/bounded_call.h"
 #include "platform/posix/midi_system/jack_input.h"
+#include "platform/posix/midi_system/jack_ring_access.h"
 #include "platform/posix/midi_system/midi_system.h"
 #include "platform/posix/midi_system/midi_system_module.h"
 
@@ -101,6 +102,16 @@ void onJackInput(void* record, const BYTE* bytes, size_t count) {
     RealInput* input = static_cast<RealInput*>(record);
     if (!input->closed.load(std::memory_order_acquire)) {
         arrivedAtDevice(input->device, bytes, count);
+    }
+}
+
+// RtMidi's JACK output copies the message into a ring buffer that its process callback empties.
+void sendMessage(RealOutput& output, const unsigned char* bytes, size_t count) {
+    if (output.api == RtMidi::UNIX_JACK) {
+        JackRingAccess copy;
+        output.midi->sendMessage(bytes, count);
+    } else {
+        output.midi->sendMessage(bytes, count);
     }
 }
 
@@ -223,6 +234,8 @@ class RtMidiPorts {
         // still running then would read freed memory.
         if (output->api == RtMidi::UNIX_JACK) {
             waitCycles(2);
+            JackRingAccess freeing;
+            output->midi.reset();
         }
         output->midi.reset();
     }
@@ -230,7 +243,7 @@ class RtMidiPorts {
     MMRESULT sendShort(void* port, const BYTE* bytes, size_t count) {
         RealOutput* output = static_cast<RealOutput*>(port);
         output->failed = false;
-        output->midi->sendMessage(bytes, count);
+        sendMessage(*output, bytes, count);
         return output->failed ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
     }
 
@@ -245,7 +258,7 @@ class RtMidiPorts {
         output->failed = false;
         for (DWORD sent = 0; sent < length && !output->failed;) {
             const DWORD part = std::min(partLength, length - sent);
-            output->midi->sendMessage(bytes + sent, part);
+            sendMessage(*output, bytes + sent, part);
             sent += part;
             // Done on return: the bytes have left RtMidi's ring buffer, which also leaves room
             // for the next part or long message.
