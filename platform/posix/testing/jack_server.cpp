@@ -17,19 +17,53 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/testing/jack_registry.h"
+
 namespace {
 
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 2000;
-
-std::string serverName() {
-    return "midiparley-test-" + std::to_string(getpid());
-}
+constexpr int kServerStopBoundMs = 10000;
 
 // JACK servers started side by side (parallel test runs) now and then refuse their clients
 // (status JackServerError), so test processes take turns. The kernel drops the lock with the
 // process, however it ends.
 int serverTurn = -1;
+
+// One server runs at a time (the turn above), under the first of a few fixed names that is
+// free: a server that ended without its clean stop keeps its slot in JACK's registry of eight
+// until a server of the same name starts, which the next run's does. The further names serve
+// when a server of the first is still running (one stopped by a test whose process died).
+const std::vector<std::string> kServerNames = {"midiparley-test-0", "midiparley-test-1",
+                                               "midiparley-test-2", "midiparley-test-3"};
+std::string serverName;
+
+// What clients and the server leave in JACK's directory, for a server of that name.
+void removeServerFiles(const std::string& name) {
+    const std::string mark = "_" + name + "_";
+    if (DIR* directory = opendir("/dev/shm")) {
+        while (dirent* entry = readdir(directory)) {
+            std::string file = entry->d_name;
+            if (file.compare(0, 4, "jack") == 0 && file.find(mark) != std::string::npos) {
+                unlink(("/dev/shm/" + file).c_str());
+            }
+        }
+        closedir(directory);
+    }
+}
+
+// The last lines of what jackd wrote to `file`.
+std::string tailOf(int file) {
+    char text[600];
+    const off_t size = lseek(file, 0, SEEK_END);
+    const off_t from = size > static_cast<off_t>(sizeof text) ? size - sizeof text : 0;
+    const ssize_t got = pread(file, text, sizeof text, from);
+    std::string said(text, got > 0 ? static_cast<size_t>(got) : 0);
+    while (!said.empty() && said.back() == '\n') {
+        said.pop_back();
+    }
+    return said;
+}
 
 // One lock file per user: one created by another user (root) may not be open to this one.
 // flock needs no write access, so it is opened read-only.
@@ -54,9 +88,10 @@ bool takeServerTurn(std::string& error) {
 }
 
 // Forks and runs the program. The child ends with this process (SIGTERM when it dies); its
-// standard output and error go to `output` (or are discarded), and its standard input is a
-// pipe kept in child.input when `keepInput`.
-bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child) {
+// standard output and error go to a pipe read through `output`, else to `file` if one is
+// given, else nowhere; its standard input is a pipe kept in child.input when `keepInput`.
+bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child,
+           int file = -1) {
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
     auto closePipes = [&] {
@@ -84,9 +119,10 @@ bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, Ch
             _exit(127);
         }
         int null = open("/dev/null", O_RDWR);
+        const int sink = output ? out[1] : file >= 0 ? file : null;
         dup2(keepInput ? in[0] : null, 0);
-        dup2(output ? out[1] : null, 1);
-        dup2(output ? out[1] : null, 2);
+        dup2(sink, 1);
+        dup2(sink, 2);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -171,15 +207,30 @@ bool startJackServer(ChildProcess& server, std::string& error) {
     if (!takeServerTurn(error)) {
         return false;
     }
-    std::string name = serverName();
-    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    serverName = chooseJackServerName(readJackRegistry(), kServerNames, error);
+    if (serverName.empty()) {
+        return false;
+    }
+    removeServerFiles(serverName);  // of its last server, if that one was killed
+    setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
     // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
-    // of missing it, which would lose the MIDI events of that cycle. Its cost: a client opening
-    // while another connects ports now and then stops its cycles for good (seen with JACK's own
-    // tools too), so tests learn of connections from the instrument, not from jack_lsp.
-    if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
-               nullptr, server)) {
+    // of missing it, which would lose the MIDI events of that cycle. Its cost: every cycle
+    // waits for the slowest client, up to 5 s for one that does not answer or died while
+    // active, as a tool that gave up on the server leaves them (the case then starts again on
+    // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
+    // rather than open clients of their own beside the tool's.
+    // What it says goes to a file without a name, read only when it ends at start.
+    char path[] = "/tmp/midiparley-jackd-XXXXXX";
+    const int said = mkostemp(path, O_CLOEXEC);
+    if (said >= 0) {
+        unlink(path);
+    }
+    const bool spawned =
+        spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
+              nullptr, server, said);
+    if (!spawned) {
+        close(said);
         error = "cannot start jackd";
         return false;
     }
@@ -189,17 +240,26 @@ bool startJackServer(ChildProcess& server, std::string& error) {
         int status = 0;
         if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
             server.pid = -1;
-            error = "jackd ended at start with status " + std::to_string(status);
+            error = "jackd (server " + serverName + ") ended at start with status " +
+                    std::to_string(status) + ": " + tailOf(said);
+            close(said);
             return false;
         }
         if (serverAnswers(lsp)) {
+            close(said);
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    error = "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms";
-    stopChild(server);
+    error = "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms: " + tailOf(said);
+    close(said);
+    stopJackServer(server);
     return false;
+}
+
+bool jackDidNotAnswer(const std::string& toolErrors) {
+    return toolErrors.find("midiparley: the JACK server did not answer within") !=
+           std::string::npos;
 }
 
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
@@ -268,16 +328,15 @@ void stopChild(ChildProcess& child) {
 }
 
 void stopJackServer(ChildProcess& server) {
+    // Only its clean stop gives up its slot in JACK's registry; a loaded machine may be slow.
+    int status = 0;
+    if (server.pid > 0 && kill(server.pid, SIGTERM) == 0 &&
+        waitExit(server.pid, kServerStopBoundMs, &status)) {
+        server.pid = -1;
+    }
     stopChild(server);
-    std::string mark = "_" + serverName() + "_";
-    if (DIR* directory = opendir("/dev/shm")) {
-        while (dirent* entry = readdir(directory)) {
-            std::string name = entry->d_name;
-            if (name.compare(0, 4, "jack") == 0 && name.find(mark) != std::string::npos) {
-                unlink(("/dev/shm/" + name).c_str());
-            }
-        }
-        closedir(directory);
+    if (!serverName.empty()) {
+        removeServerFiles(serverName);
     }
     if (serverTurn >= 0) {
         close(serverTurn);  // releases the lock

@@ -15,9 +15,17 @@ struct ChildProcess {
 // The full path of a program found on PATH; empty when there is none.
 std::string findProgram(const char* name);
 
-// Starts jackd under a server name of this process's own (exported as JACK_DEFAULT_SERVER)
-// and waits, bounded, until it answers. On failure `error` says why.
+// Starts jackd, one at a time on the machine, under the first free of a few fixed names
+// (exported as JACK_DEFAULT_SERVER) and waits, bounded, until it answers. On failure `error`
+// says why (also when JACK's registry of servers is full, and how to free it).
 bool startJackServer(ChildProcess& server, std::string& error);
+
+// Whether the tool said that the JACK server did not answer within its bound, as a loaded
+// machine can make a live server seem: such a run tested nothing over JACK, and the clients it
+// left open may hold up the server's cycles, so the case is run again on a fresh server, up to
+// kJackAttempts times in all.
+bool jackDidNotAnswer(const std::string& toolErrors);
+constexpr int kJackAttempts = 3;
 
 // Starts the instrument program as a JACK client of that name; waits until it says "ready".
 // Its output stays open for the lines it writes later.
