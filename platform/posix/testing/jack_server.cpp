@@ -197,6 +197,85 @@ std::string findProgram(const char* name) {
     return std::string();
 }
 
+namespace {
+
+// Only its clean stop gives up a server's slot in JACK's registry; a loaded machine may be slow.
+void endServer(ChildProcess& server) {
+    int status = 0;
+    if (server.pid > 0 && kill(server.pid, SIGTERM) == 0 &&
+        waitExit(server.pid, kServerStopBoundMs, &status)) {
+        server.pid = -1;
+    }
+    stopChild(server);
+}
+
+// Starts jackd as the server `name` (exported as JACK_DEFAULT_SERVER) and waits, bounded,
+// until it answers.
+bool runServer(const std::string& jackd, const std::string& lsp, const std::string& name,
+               ChildProcess& server, std::string& error) {
+    removeServerFiles(name);  // of its last server, if that one was killed
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
+    // What it says goes to a file without a name, read only when it ends at start.
+    char path[] = "/tmp/midiparley-jackd-XXXXXX";
+    const int said = mkostemp(path, O_CLOEXEC);
+    if (said >= 0) {
+        unlink(path);
+    }
+    // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
+    // of missing it, which would lose the MIDI events of that cycle. Its cost: every cycle
+    // waits for the slowest client, up to 5 s for one that does not answer or died while
+    // active, as a tool that gave up on the server leaves them (the case then starts again on
+    // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
+    // rather than open clients of their own beside the tool's.
+    if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
+               nullptr, server, said)) {
+        close(said);
+        error = "cannot start jackd";
+        return false;
+    }
+    // jackd tells nobody when it is ready; ask it with jack_lsp until it answers.
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
+    bool answered = false;
+    while (!answered && std::chrono::steady_clock::now() < giveUp) {
+        int status = 0;
+        if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
+            server.pid = -1;
+            error = "jackd (server " + name + ") ended at start with status " +
+                    std::to_string(status) + ": " + tailOf(said);
+            break;
+        }
+        answered = serverAnswers(lsp);
+        if (!answered) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    if (!answered && server.pid > 0) {
+        error =
+            "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms: " + tailOf(said);
+        endServer(server);
+    }
+    close(said);
+    return answered;
+}
+
+// Gives back the slots of test servers that went without their clean stop, under any name
+// these tests have used: a server started under such a name takes the slot over and frees
+// it when it stops.
+void reclaimSlotsOfGoneTestServers(const std::string& jackd, const std::string& lsp) {
+    for (const JackServerSlot& slot : readJackRegistry()) {
+        if (slot.uid == getuid() && !slot.running && slot.name.rfind("midiparley-test-", 0) == 0) {
+            ChildProcess server;
+            std::string ignored;
+            runServer(jackd, lsp, slot.name, server, ignored);
+            endServer(server);
+            removeServerFiles(slot.name);
+        }
+    }
+}
+
+}  // namespace
+
 bool startJackServer(ChildProcess& server, std::string& error) {
     std::string jackd = findProgram("jackd");
     std::string lsp = findProgram("jack_lsp");
@@ -207,54 +286,9 @@ bool startJackServer(ChildProcess& server, std::string& error) {
     if (!takeServerTurn(error)) {
         return false;
     }
+    reclaimSlotsOfGoneTestServers(jackd, lsp);
     serverName = chooseJackServerName(readJackRegistry(), kServerNames, error);
-    if (serverName.empty()) {
-        return false;
-    }
-    removeServerFiles(serverName);  // of its last server, if that one was killed
-    setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
-    // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
-    // of missing it, which would lose the MIDI events of that cycle. Its cost: every cycle
-    // waits for the slowest client, up to 5 s for one that does not answer or died while
-    // active, as a tool that gave up on the server leaves them (the case then starts again on
-    // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
-    // rather than open clients of their own beside the tool's.
-    // What it says goes to a file without a name, read only when it ends at start.
-    char path[] = "/tmp/midiparley-jackd-XXXXXX";
-    const int said = mkostemp(path, O_CLOEXEC);
-    if (said >= 0) {
-        unlink(path);
-    }
-    const bool spawned =
-        spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
-              nullptr, server, said);
-    if (!spawned) {
-        close(said);
-        error = "cannot start jackd";
-        return false;
-    }
-    // jackd tells nobody when it is ready; ask it with jack_lsp until it answers.
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
-    while (std::chrono::steady_clock::now() < giveUp) {
-        int status = 0;
-        if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
-            server.pid = -1;
-            error = "jackd (server " + serverName + ") ended at start with status " +
-                    std::to_string(status) + ": " + tailOf(said);
-            close(said);
-            return false;
-        }
-        if (serverAnswers(lsp)) {
-            close(said);
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    error = "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms: " + tailOf(said);
-    close(said);
-    stopJackServer(server);
-    return false;
+    return !serverName.empty() && runServer(jackd, lsp, serverName, server, error);
 }
 
 bool jackDidNotAnswer(const std::string& toolErrors) {
@@ -328,13 +362,7 @@ void stopChild(ChildProcess& child) {
 }
 
 void stopJackServer(ChildProcess& server) {
-    // Only its clean stop gives up its slot in JACK's registry; a loaded machine may be slow.
-    int status = 0;
-    if (server.pid > 0 && kill(server.pid, SIGTERM) == 0 &&
-        waitExit(server.pid, kServerStopBoundMs, &status)) {
-        server.pid = -1;
-    }
-    stopChild(server);
+    endServer(server);
     if (!serverName.empty()) {
         removeServerFiles(serverName);
     }
