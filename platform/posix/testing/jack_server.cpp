@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -292,8 +293,11 @@ bool startJackServer(ChildProcess& server, std::string& error) {
 }
 
 bool jackDidNotAnswer(const std::string& toolErrors) {
-    return toolErrors.find("midiparley: the JACK server did not answer within") !=
-           std::string::npos;
+    if (toolErrors.find("midiparley: the JACK server did not answer within") == std::string::npos) {
+        return false;
+    }
+    std::fprintf(stderr, "note: the tool said the JACK server did not answer (a loaded machine)\n");
+    return true;
 }
 
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,

@@ -23,7 +23,7 @@ bool startJackServer(ChildProcess& server, std::string& error);
 // Whether the tool said that the JACK server did not answer within its bound, as a loaded
 // machine can make a live server seem: such a run tested nothing over JACK, and the clients it
 // left open may hold up the server's cycles, so the case is run again on a fresh server, up to
-// kJackAttempts times in all.
+// kJackAttempts times in all. Says so on standard error when it did.
 bool jackDidNotAnswer(const std::string& toolErrors);
 constexpr int kJackAttempts = 3;
 
