@@ -2,12 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -88,88 +84,13 @@ bool takeServerTurn(std::string& error) {
     return true;
 }
 
-// Forks and runs the program. The child ends with this process (SIGTERM when it dies); its
-// standard output and error go to a pipe read through `output`, else to `file` if one is
-// given, else nowhere; its standard input is a pipe kept in child.input when `keepInput`.
-bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child,
-           int file = -1) {
-    int in[2] = {-1, -1};
-    int out[2] = {-1, -1};
-    auto closePipes = [&] {
-        for (int fd : {in[0], in[1], out[0], out[1]}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
-    };
-    if ((keepInput && pipe2(in, O_CLOEXEC) != 0) || (output && pipe2(out, O_CLOEXEC) != 0)) {
-        closePipes();
-        return false;
-    }
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) {
-            _exit(127);
-        }
-        int null = open("/dev/null", O_RDWR);
-        const int sink = output ? out[1] : file >= 0 ? file : null;
-        dup2(keepInput ? in[0] : null, 0);
-        dup2(sink, 1);
-        dup2(sink, 2);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0) {
-        closePipes();
-        return false;
-    }
-    if (keepInput) {
-        close(in[0]);
-        child.input = in[1];
-    }
-    if (output) {
-        close(out[1]);
-        *output = out[0];
-    }
-    child.pid = pid;
-    return true;
-}
-
-// Waits up to `ms` for the child to end; reaps it and gives its status when it has.
-bool waitExit(pid_t pid, int ms, int* status) {
-    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd >= 0) {
-        pollfd ready{pidfd, POLLIN, 0};
-        poll(&ready, 1, ms);
-        close(pidfd);
-        return waitpid(pid, status, WNOHANG) == pid;
-    }
-    // Kernels without pidfd: look again every few milliseconds.
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        if (waitpid(pid, status, WNOHANG) == pid) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < giveUp);
-    return false;
-}
-
 bool serverAnswers(const std::string& lsp) {
     ChildProcess probe;
     int status = 0;
-    if (!spawn({lsp}, false, nullptr, probe)) {
+    if (!spawnChild({lsp}, false, nullptr, probe)) {
         return false;
     }
-    if (!waitExit(probe.pid, kStopBoundMs, &status)) {
+    if (!waitChildExit(probe.pid, kStopBoundMs, &status)) {
         stopChild(probe);
         return false;
     }
@@ -178,33 +99,13 @@ bool serverAnswers(const std::string& lsp) {
 
 }  // namespace
 
-std::string findProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string directories = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= directories.size()) {
-        size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
-        }
-        std::string candidate = directories.substr(start, end - start) + "/" + name;
-        struct stat info {};
-        if (end > start && stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return std::string();
-}
-
 namespace {
 
 // Only its clean stop gives up a server's slot in JACK's registry; a loaded machine may be slow.
 void endServer(ChildProcess& server) {
     int status = 0;
     if (server.pid > 0 && kill(server.pid, SIGTERM) == 0 &&
-        waitExit(server.pid, kServerStopBoundMs, &status)) {
+        waitChildExit(server.pid, kServerStopBoundMs, &status)) {
         server.pid = -1;
     }
     stopChild(server);
@@ -229,8 +130,8 @@ bool runServer(const std::string& jackd, const std::string& lsp, const std::stri
     // active, as a tool that gave up on the server leaves them (the case then starts again on
     // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
     // rather than open clients of their own beside the tool's.
-    if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
-               nullptr, server, said)) {
+    if (!spawnChild({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"},
+                    false, nullptr, server, said)) {
         close(said);
         error = "cannot start jackd";
         return false;
@@ -302,7 +203,7 @@ bool jackDidNotAnswer(const std::string& toolErrors) {
 
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error) {
-    if (!spawn({path, clientName}, true, &instrument.output, instrument)) {
+    if (!spawnChild({path, clientName}, true, &instrument.output, instrument)) {
         error = "cannot start the instrument";
         return false;
     }
@@ -313,56 +214,6 @@ bool startInstrument(const char* path, const char* clientName, ChildProcess& ins
         return false;
     }
     return true;
-}
-
-bool awaitChildLine(ChildProcess& child, const std::string& line, int ms, std::string* said) {
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    std::string current;
-    while (current != line) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            giveUp - std::chrono::steady_clock::now());
-        pollfd readable{child.output, POLLIN, 0};
-        char byte = 0;
-        // One byte at a time: what follows the line is left in the pipe for the next wait.
-        if (child.output < 0 || left.count() <= 0 ||
-            poll(&readable, 1, static_cast<int>(left.count())) <= 0 ||
-            read(child.output, &byte, 1) != 1) {
-            return false;
-        }
-        if (!current.empty() && current.back() == '\n') {
-            current.clear();
-        }
-        current += byte;
-        if (said != nullptr) {
-            *said += byte;
-        }
-    }
-    return true;
-}
-
-void stopChild(ChildProcess& child) {
-    if (child.output >= 0) {
-        close(child.output);
-        child.output = -1;
-    }
-    if (child.pid <= 0) {
-        return;
-    }
-    int status = 0;
-    if (child.input >= 0) {
-        close(child.input);
-        child.input = -1;
-        if (waitExit(child.pid, kStopBoundMs, &status)) {
-            child.pid = -1;
-            return;
-        }
-    }
-    kill(child.pid, SIGTERM);
-    if (!waitExit(child.pid, kStopBoundMs, &status)) {
-        kill(child.pid, SIGKILL);
-        waitpid(child.pid, &status, 0);
-    }
-    child.pid = -1;
 }
 
 void stopJackServer(ChildProcess& server) {
