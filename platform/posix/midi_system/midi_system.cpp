@@ -37,9 +37,13 @@ bool alsaSequencerOpens(std::string& reason) {
 }
 
 void waitJackCycles(jack_client_t* client, unsigned cycles) {
+    // A loaded machine can hold up a client's cycles for over a second (seen with the tool
+    // under ThreadSanitizer); giving up sooner let the tool close its output before the
+    // message had gone out, and it never arrived.
+    constexpr std::chrono::milliseconds kBound{1500};
     jack_nframes_t frames = jack_get_buffer_size(client) * cycles;
     jack_nframes_t start = jack_last_frame_time(client);
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    auto giveUp = std::chrono::steady_clock::now() + kBound;
     while (jack_last_frame_time(client) - start < frames &&
            std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(std::chrono::microseconds(500));
