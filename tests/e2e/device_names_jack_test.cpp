@@ -2,13 +2,15 @@
 // server of the test's own, with two instruments whose names overlap.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/posix/testing/jack_server.h"
+#include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/e2e_cases.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/listing.h"
 
 namespace {
 
@@ -23,61 +25,78 @@ ProcessResult run(std::vector<std::string> args) {
     return result;
 }
 
-ProcessResult identityExchange(const std::string& out, const std::string& in) {
-    return run(
+// Sends the identity request to the devices named, which must both be device `device`.
+void expectIdentityExchange(const std::string& out, const std::string& in, int device) {
+    const ProcessResult r = run(
         {"-midiout=" + out, "-midiin=" + in, "-timeout=10", "F0", "7E", "7F", "06", "01", "F7"});
-}
-
-// The answer to the identity request sent to `device`.
-void expectIdentityAnswer(const ProcessResult& r, int device) {
     const std::string n = std::to_string(device);
     EXPECT_EQ(r.err, "sent sysex F0 7E 7F 06 01 F7 to MIDI output device " + n +
                          "\nawaiting sysex data from MIDI input device " + n +
-                         "...\nPress <esc> to cancel the application...\n");
-    EXPECT_EQ(r.out, kUsage + "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n");
+                         "...\nPress <esc> to cancel the application...\n")
+        << out << ", " << in;
+    EXPECT_EQ(r.out, kUsage + listing(kIdentityReply));
     EXPECT_EQ(r.status, 0);
+}
+
+// Runs check with a JACK server of its own holding two instruments of those names.
+void withInstruments(const char* first, const char* second, const std::function<void()>& check) {
+    ChildProcess server, one, two;
+    std::string error;
+    const bool started = startJackServer(server, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, first, one, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, second, two, error);
+    if (started) {
+        check();
+    }
+    stopChild(two);
+    stopChild(one);
+    stopJackServer(server);
+    EXPECT_TRUE(started) << error;
 }
 
 TEST(DeviceNamesOnJack, ListAndChooseByWholeNameOrPart) {
     if (findProgram("jackd").empty()) {
         GTEST_SKIP() << "jackd is not installed";
     }
-    std::vector<ProcessResult> r;
-    std::string error;
-    bool started = false;
-    for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
-        ChildProcess server, box, longBox;
-        started = startJackServer(server, error) &&
-                  startInstrument(JACK_INSTRUMENT_PATH, "box", box, error) &&
-                  startInstrument(JACK_INSTRUMENT_PATH, kLong.c_str(), longBox, error);
-        if (started) {
-            // A listing chooses no device, so a name of several is no error there.
-            r = {run({"-list", "-midiin=box"}),
-                 identityExchange("BOX:IN", "box:out"),          // whole names: device 0
-                 identityExchange("long-NAME", "in-a-box:out"),  // parts of one name: device 1
-                 run({"-midiout=X:IN"})};
-        }
-        stopChild(longBox);
-        stopChild(box);
-        stopJackServer(server);
-        if (!started || std::none_of(r.begin(), r.end(), [](const ProcessResult& each) {
-                return jackDidNotAnswer(each.err);
-            })) {
-            break;
-        }
+    withInstruments("box", kLong.c_str(), [] {
+        // A listing chooses no device, so a name of several is no error there.
+        ProcessResult r = run({"-list", "-midiin=box"});
+        EXPECT_EQ(r.out, "MIDI input devices:\n0: box:out\n1: " + kLong +
+                             ":out\n2: midiparley virtual instrument\nMIDI output devices:\n"
+                             "0: box:in\n1: " +
+                             kLong + ":in\n2: midiparley virtual instrument\n");
+        EXPECT_EQ(r.err + std::to_string(r.status), "0");
+
+        expectIdentityExchange("BOX:IN", "box:out", 0);          // whole names
+        expectIdentityExchange("long-NAME", "in-a-box:out", 1);  // parts of one name
+
+        r = run({"-midiout=X:IN"});
+        EXPECT_EQ(r.err,
+                  "error: -midiout=X:IN matches several MIDI output devices: 0 \"box:in\", "
+                  "1 \"" +
+                      kLong + ":in\"\n");
+        EXPECT_EQ(r.out + std::to_string(r.status), kUsage + "1");
+    });
+}
+
+// Names beyond ASCII: one with an escape sequence is shown escaped, in the listing and in the
+// error about several matches; letter case is ignored in Latin and Cyrillic letters too.
+TEST(DeviceNamesOnJack, ControlCharactersEscapedAndCaseFoldedBeyondAscii) {
+    if (findProgram("jackd").empty()) {
+        GTEST_SKIP() << "jackd is not installed";
     }
-    ASSERT_TRUE(started) << error;
-    EXPECT_EQ(r[0].out, "MIDI input devices:\n0: box:out\n1: " + kLong +
-                            ":out\n2: midiparley virtual instrument\nMIDI output devices:\n"
-                            "0: box:in\n1: " +
-                            kLong + ":in\n2: midiparley virtual instrument\n");
-    EXPECT_EQ(r[0].err + std::to_string(r[0].status), "0");
-    expectIdentityAnswer(r[1], 0);
-    expectIdentityAnswer(r[2], 1);
-    EXPECT_EQ(r[3].err,
-              "error: -midiout=X:IN matches several MIDI output devices: 0 \"box:in\", 1 \"" +
-                  kLong + ":in\"\n");
-    EXPECT_EQ(r[3].out + std::to_string(r[3].status), kUsage + "1");
+    withInstruments("Sïnth-пор", "\x1b[7mred", [] {
+        ProcessResult r = run({"-list"});
+        EXPECT_EQ(r.out,
+                  "MIDI input devices:\n0: Sïnth-пор:out\n1: \\x1B[7mred:out\n"
+                  "2: midiparley virtual instrument\nMIDI output devices:\n0: Sïnth-пор:in\n"
+                  "1: \\x1B[7mred:in\n2: midiparley virtual instrument\n");
+        expectIdentityExchange("SÏNTH", "ПОР:OUT", 0);
+        r = run({"-midiout=:IN"});
+        EXPECT_EQ(r.err,
+                  "error: -midiout=:IN matches several MIDI output devices: 0 \"Sïnth-пор:in\", "
+                  "1 \"\\x1B[7mred:in\"\n");
+    });
 }
 
 }  // namespace
