@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/midi_system/module/jack_ring_access.h"
 #include "platform/posix/realtime_priority.h"
 
 namespace {
@@ -45,6 +46,7 @@ int takeEvents(jack_nframes_t frames, void* record) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0 &&
             jack_ringbuffer_write_space(input->ring) >= event.size) {
+            JackRingAccess copy;
             jack_ringbuffer_write(input->ring, reinterpret_cast<const char*>(event.buffer),
                                   event.size);
             wrote = true;
@@ -64,7 +66,11 @@ void forwardBytes(JackInput* input) {
         while (sem_wait(&input->filled) != 0 && errno == EINTR) {
         }
         const bool last = input->stopping.load(std::memory_order_acquire);
-        const size_t got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        size_t got = 0;
+        {
+            JackRingAccess copy;
+            got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        }
         if (got > 0) {
             input->forward(input->context, reinterpret_cast<const BYTE*>(bytes.data()), got);
         }
@@ -87,6 +93,7 @@ void release(JackInput* input) {
         sem_destroy(&input->filled);
     }
     if (input->ring != nullptr) {
+        JackRingAccess freeing;
         jack_ringbuffer_free(input->ring);
     }
     delete input;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
 #include "platform/posix/midi_system/module/session.h"
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/testing/replaced_new.h"
