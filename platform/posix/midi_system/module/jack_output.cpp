@@ -148,9 +148,11 @@ bool sendJackOutput(JackOutput* output, const BYTE* bytes, size_t count,
 }
 
 void finishJackOutput(JackOutput* output, std::chrono::milliseconds bound) {
+    // The sender may have seen the ring empty before the cycle that emptied it counted itself,
+    // so two cycles' ends are awaited: the second begins only once the first ended everywhere.
     const uint32_t start = output->cycles.load(std::memory_order_acquire);
     awaitCycles(output, deadlineAfter(bound), [output, start] {
-        return output->cycles.load(std::memory_order_acquire) != start;
+        return output->cycles.load(std::memory_order_acquire) - start >= 2;
     });
 }
 
