@@ -114,7 +114,7 @@ void endServer(ChildProcess& server) {
 // Starts jackd as the server `name` (exported as JACK_DEFAULT_SERVER) and waits, bounded,
 // until it answers.
 bool runServer(const std::string& jackd, const std::string& lsp, const std::string& name,
-               ChildProcess& server, std::string& error) {
+               unsigned periodFrames, ChildProcess& server, std::string& error) {
     removeServerFiles(name);  // of its last server, if that one was killed
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
@@ -130,7 +130,8 @@ bool runServer(const std::string& jackd, const std::string& lsp, const std::stri
     // active, as a tool that gave up on the server leaves them (the case then starts again on
     // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
     // rather than open clients of their own beside the tool's.
-    if (!spawnChild({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"},
+    if (!spawnChild({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p",
+                     std::to_string(periodFrames)},
                     false, nullptr, server, said)) {
         close(said);
         error = "cannot start jackd";
@@ -169,7 +170,7 @@ void reclaimSlotsOfGoneTestServers(const std::string& jackd, const std::string& 
         if (slot.uid == getuid() && !slot.running && slot.name.rfind("midiparley-test-", 0) == 0) {
             ChildProcess server;
             std::string ignored;
-            runServer(jackd, lsp, slot.name, server, ignored);
+            runServer(jackd, lsp, slot.name, 256, server, ignored);
             endServer(server);
             removeServerFiles(slot.name);
         }
@@ -178,7 +179,7 @@ void reclaimSlotsOfGoneTestServers(const std::string& jackd, const std::string& 
 
 }  // namespace
 
-bool startJackServer(ChildProcess& server, std::string& error) {
+bool startJackServer(ChildProcess& server, std::string& error, unsigned periodFrames) {
     std::string jackd = findProgram("jackd");
     std::string lsp = findProgram("jack_lsp");
     if (jackd.empty() || lsp.empty()) {
@@ -190,7 +191,7 @@ bool startJackServer(ChildProcess& server, std::string& error) {
     }
     reclaimSlotsOfGoneTestServers(jackd, lsp);
     serverName = chooseJackServerName(readJackRegistry(), kServerNames, error);
-    return !serverName.empty() && runServer(jackd, lsp, serverName, server, error);
+    return !serverName.empty() && runServer(jackd, lsp, serverName, periodFrames, server, error);
 }
 
 bool jackDidNotAnswer(const std::string& toolErrors) {

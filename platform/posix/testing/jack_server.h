@@ -7,9 +7,10 @@
 #include "platform/posix/testing/child_process.h"
 
 // Starts jackd, one at a time on the machine, under the first free of a few fixed names
-// (exported as JACK_DEFAULT_SERVER) and waits, bounded, until it answers. On failure `error`
-// says why (also when JACK's registry of servers is full, and how to free it).
-bool startJackServer(ChildProcess& server, std::string& error);
+// (exported as JACK_DEFAULT_SERVER), with the dummy driver at 48 kHz and `periodFrames` a
+// period, and waits, bounded, until it answers. On failure `error` says why (also when JACK's
+// registry of servers is full, and how to free it).
+bool startJackServer(ChildProcess& server, std::string& error, unsigned periodFrames = 256);
 
 // Whether the tool said that the JACK server did not answer within its bound, as a loaded
 // machine can make a live server seem: such a run tested nothing over JACK, and the clients it
