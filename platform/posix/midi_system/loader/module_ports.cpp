@@ -7,7 +7,6 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
 #include "platform/posix/midi_system/loader/module_loader.h"
 #include "platform/posix/winmm/midi_ports.h"
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/midi_system/module/jack_ring_access.h"
 #include "platform/posix/realtime_priority.h"
 
 struct JackInput {
@@ -42,6 +43,7 @@ int takeEvents(jack_nframes_t frames, void* record) {
             continue;
         }
         if (jack_ringbuffer_write_space(input->ring) >= event.size) {
+            JackRingAccess copy;
             jack_ringbuffer_write(input->ring, reinterpret_cast<const char*>(event.buffer),
                                   event.size);
         } else if (event.buffer[0] == 0xF0 || event.buffer[0] < 0x80) {
@@ -66,7 +68,11 @@ void forwardBytes(JackInput* input) {
         while (sem_wait(&input->filled) != 0 && errno == EINTR) {
         }
         const bool last = input->stopping.load(std::memory_order_acquire);
-        const size_t got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        size_t got = 0;
+        {
+            JackRingAccess copy;
+            got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        }
         if (got > 0) {
             input->forward(input->context, reinterpret_cast<const BYTE*>(bytes.data()), got);
         }
@@ -94,6 +100,7 @@ void release(JackInput* input) {
         sem_destroy(&input->filled);
     }
     if (input->ring != nullptr) {
+        JackRingAccess freeing;
         jack_ringbuffer_free(input->ring);
     }
     delete input;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
 #include "platform/posix/midi_system/module/jack_input.h"
 #include "platform/posix/midi_system/module/jack_output.h"
 #include "platform/posix/midi_system/module/session.h"
