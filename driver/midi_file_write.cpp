@@ -23,6 +23,11 @@ void appendQuantity(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value & 0x7F));
 }
 
+// Taken as 64 bits, so the check stands where size_t has 32 and always passes.
+bool fitsChunkLength(uint64_t size) {
+    return size <= 0xFFFFFFFF;
+}
+
 bool isWholeSysEx(const std::vector<uint8_t>& bytes) {
     if (bytes.size() < 2 || bytes.front() != 0xF0 || bytes.back() != 0xF7) {
         return false;
@@ -68,7 +73,7 @@ bool writeMidiFile(const std::vector<TimedSysEx>& messages, std::vector<uint8_t>
         previousTick = tick;
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-    if (static_cast<uint64_t>(track.size()) > 0xFFFFFFFF) {
+    if (!fitsChunkLength(track.size())) {
         reason = "the messages are too long for one track chunk";
         return false;
     }
