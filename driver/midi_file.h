@@ -12,6 +12,7 @@
 struct TimedSysEx {
     uint64_t microseconds = 0;
     std::vector<uint8_t> bytes;
+    size_t fileOffset = 0;  // read: where its first event stands in the file, for errors
 };
 
 // What a file holds for the exchange: its SysEx messages in time order (equal times in track

@@ -66,7 +66,7 @@ bool timeMessages(MidiFileReading& reading, uint16_t division, std::vector<Timed
         if (!fits) {
             return failReading(reading, message.offset, "event time too large to be timed");
         }
-        out.push_back(TimedSysEx{time, std::move(message.bytes)});
+        out.push_back(TimedSysEx{time, std::move(message.bytes), message.offset});
     }
     return true;
 }
