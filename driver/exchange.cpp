@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,7 @@ bool finishCollecting(const BulkOptions& bulk, const KeptSysEx& kept,
     if (kept.answers == 0) {
         warnNoEndOfSysEx(inDevice);
     }
-    return !bulk.save || saveReceived(bulk, kept.bytes, inDevice);
+    return !bulk.save || saveReceived(bulk, kept, inDevice);
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
@@ -108,7 +109,7 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
         return reportUsageError("a message on the command line and -send=" + bulk.sendPath +
                                 " exclude each other");
     }
-    SyxFile fileToSend;
+    FileToSend fileToSend;
     if (bulk.send && !loadFileToSend(bulk, fileToSend)) {
         return 1;
     }
@@ -149,13 +150,11 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
         writeLineToStderr("warning: " + deviceInUseLine("input", inDevice));
     }
 
-    const auto keepDuringSend = [&] {
-        if (collecting) {
-            keepArrived(kept, recorder);
-        }
-    };
-    if (bulk.send &&
-        !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, keepDuringSend)) {
+    std::function<void()> keepDuringSend;
+    if (collecting) {
+        keepDuringSend = [&] { keepArrived(kept, recorder); };
+    }
+    if (bulk.send && !sendFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, keepDuringSend)) {
         closeRecorder(recorder);
         return 1;
     }

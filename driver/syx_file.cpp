@@ -1,8 +1,6 @@
 #include "driver/syx_file.h"
 
 #include "driver/hex_text.h"
-#include "files/file_reading.h"
-#include "options/text_helpers.h"
 
 namespace {
 
@@ -64,30 +62,4 @@ bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText
     errorOffset = scan.errorOffset;
     errorText = scan.errorText;
     return valid;
-}
-
-bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText) {
-    SyxScan scan;
-    const ReadCheck check = [&scan](const uint8_t* bytes, size_t count, size_t) {
-        return scanSyxBytes(scan, bytes, count);
-    };
-    std::string reason;
-    const ReadResult result = readFileWithBound(path, kFileReadLimit, check, file.bytes, reason);
-    if (result == ReadResult::Failed) {
-        errorText = "cannot read " + path + ": " + reason;
-        return false;
-    }
-    if (result == ReadResult::TooLarge) {
-        errorText = "cannot read " + path + ": larger than " + groupedNumber(kFileReadLimit) +
-                    " bytes (" + std::to_string(kFileReadLimit >> 20) + " MiB), the most a " +
-                    "file may hold";
-        return false;
-    }
-    if (result == ReadResult::Refused || !finishSyxScan(scan)) {
-        errorText = "invalid sysex file " + path + " at byte offset " +
-                    std::to_string(scan.errorOffset) + ": " + scan.errorText;
-        return false;
-    }
-    file.messageStarts = std::move(scan.messageStarts);
-    return true;
 }

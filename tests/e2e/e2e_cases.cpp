@@ -17,7 +17,7 @@ namespace {
 
 const std::string kEsc = "\x1b";
 const std::string kPress = "Press <esc> to cancel the application...\n";
-const std::string kIdentityReplyLine = listing(kIdentityReply);
+const std::string kIdentityReplyLine = listing(identityReply());
 
 std::string awaiting(int device) {
     return "awaiting sysex data from MIDI input device " + std::to_string(device) + "...\n";
@@ -284,9 +284,11 @@ std::vector<E2eCase> e2eCases() {
             "  -list               list the MIDI devices by number and name, then end\n"
             "  -idle=milliseconds  after an answer, go on until the input is quiet this long "
             "(default 0: first answer)\n"
-            "  -save=FILE          write the received sysex to FILE (.syx)\n"
-            "  -send=FILE          send the sysex messages of FILE (.syx) instead of a message\n"
-            "  -gap=milliseconds   pause between the messages of a -send file (default 0)\n"
+            "  -save=FILE          write the received sysex to FILE (.syx, or .mid with arrival "
+            "times)\n"
+            "  -send=FILE          send the sysex messages of FILE (.syx or .mid) instead of a "
+            "message\n"
+            "  -gap=milliseconds   pause between the messages of a -send .syx file (default 0)\n"
             "  -help               print the usage text and every option, then end\n"
             "  -version            print the version, then end\n"
             "  -quiet              print only the answer, errors and warnings: no usage "
