@@ -223,11 +223,10 @@ TEST(JackInput, ASysExMessageWithoutRoomInTheRingIsCountedAsLost) {
     {
         std::unique_lock<std::mutex> lock(totals.mutex);
         EXPECT_TRUE(totals.changed.wait_for(lock, std::chrono::seconds(10), [&] {
-            return totals.forwarded.size() >= kIdentityReply.size() && totals.lost > 0;
+            return totals.forwarded.size() >= sizeof kIdentityReplyBytes && totals.lost > 0;
         }));
         EXPECT_EQ(totals.lost, 2004u);
-        EXPECT_EQ(totals.forwarded,
-                  std::vector<BYTE>(kIdentityReply.begin(), kIdentityReply.end()));
+        EXPECT_EQ(totals.forwarded, identityReply());
     }
     closeJackOutput(output);
     closeJackInput(input);
