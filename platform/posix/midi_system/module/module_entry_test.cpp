@@ -223,7 +223,7 @@ TEST(JackInput, ASysExMessageWithoutRoomInTheRingIsCountedAsLost) {
     {
         std::unique_lock<std::mutex> lock(totals.mutex);
         EXPECT_TRUE(totals.changed.wait_for(lock, std::chrono::seconds(10), [&] {
-            return totals.forwarded.size() >= std::size(kIdentityReplyBytes) && totals.lost > 0;
+            return totals.forwarded.size() >= sizeof kIdentityReplyBytes && totals.lost > 0;
         }));
         EXPECT_EQ(totals.lost, 2004u);
         EXPECT_EQ(totals.forwarded, identityReply());
