@@ -1,5 +1,7 @@
 #include "driver/answer_wait.h"
 
+#include "driver/bulk_wait.h"
+#include "driver/kept_sysex.h"
 #include "midi/recorder.h"
 
 #include <gtest/gtest.h>
@@ -71,4 +73,16 @@ TEST(AwaitAnswer, WithoutEndOfSysExTheWaitRunsToTheTimeOut) {
     const DWORD start = GetTickCount();
     EXPECT_FALSE(awaitAnswer(filled.recorder, 20));
     EXPECT_GE(GetTickCount() - start, 20u);
+}
+
+TEST(IncompleteDumpReason, MessagesTheInputReportsAsFaultyFailAWholeDump) {
+    FilledRecorder filled;
+    inputErrorCount.fetch_add(1);  // before keeping began: not this dump's
+    KeptSysEx kept = startKeeping(filled.recorder, false);
+    filled.addSysEx(0, {0xF0, 0x01, 0xF7});
+    keepArrived(kept, filled.recorder);
+    EXPECT_EQ(incompleteDumpReason(kept, filled.recorder, false), "");
+    inputErrorCount.fetch_add(2);
+    EXPECT_EQ(incompleteDumpReason(kept, filled.recorder, false),
+              "the input reported 2 invalid or incomplete messages");
 }

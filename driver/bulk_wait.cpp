@@ -52,6 +52,12 @@ std::string incompleteDumpReason(const KeptSysEx& kept, const MidiInRecorder& re
                      : std::string("the input had no free buffer")) +
                ")";
     }
+    const uint32_t faulty =
+        inputErrorCount.load(std::memory_order_relaxed) - kept.inputErrorsAtStart;
+    if (faulty != 0) {
+        return "the input reported " + std::to_string(faulty) + " invalid or incomplete message" +
+               (faulty == 1 ? "" : "s");
+    }
     if (cutByTimeout) {
         return "the time-out ended it while input was still arriving";
     }

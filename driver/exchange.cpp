@@ -145,7 +145,10 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     // may be far larger than the buffers; otherwise they are read once recording has ended.
     const bool collecting = bulk.idleMs > 0 || bulk.save;
     KeptSysEx kept = startKeeping(recorder, collecting);
-    openRecorder(recorder);
+    // An input that does not open is otherwise silent: the wait ends in the no-F7 warning.
+    if (openRecorder(recorder) == 0 && inputOpenResult == MMSYSERR_ALLOCATED) {
+        writeLineToStderr("warning: " + deviceInUseLine("input", inDevice));
+    }
 
     std::function<void()> keepDuringSend;
     if (collecting) {

@@ -24,6 +24,7 @@ KeptSysEx startKeeping(const MidiInRecorder& recorder, bool giveBack) {
     kept.scanned = publishedEventCount(recorder);
     kept.sysExBytesAtStart = countedSysExBytes(recorder);
     kept.lostAtStart = lostSysExBytes;
+    kept.inputErrorsAtStart = inputErrorCount.load(std::memory_order_relaxed);
     return kept;
 }
 

@@ -25,6 +25,7 @@ struct KeptSysEx {
     // The recorder's counts when keeping began, to tell what reached the input but not here.
     uint32_t sysExBytesAtStart = 0;
     uint32_t lostAtStart = 0;
+    uint32_t inputErrorsAtStart = 0;
 };
 
 // Before openRecorder: keeps what the recorder records from now on.

@@ -8,8 +8,13 @@
 
 bool openOutputDevice(SysExSender& sender, int32_t outDevice) {
     HMIDIOUT handle = nullptr;
-    if (midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0) != MMSYSERR_NOERROR) {
+    const MMRESULT opened = midiOutOpen(&handle, static_cast<UINT>(outDevice), 0, 0, 0);
+    if (opened != MMSYSERR_NOERROR) {
         writeLineToStderr("cannot open MIDI output device " + std::to_string(outDevice) + "\n");
+        // The reason on a line of its own, so that the line above stays as it always was.
+        if (opened == MMSYSERR_ALLOCATED) {
+            writeLineToStderr(deviceInUseLine("output", outDevice));
+        }
         return false;
     }
     sender.outHandle = handle;
@@ -24,4 +29,9 @@ bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t lengt
     writeLineToStderr("sending sysex data to MIDI output device " +
                       std::to_string(sender.deviceId) + " failed\n");
     return false;
+}
+
+std::string deviceInUseLine(const char* direction, int32_t device) {
+    return std::string("MIDI ") + direction + " device " + std::to_string(device) +
+           " is in use by another program\n";
 }

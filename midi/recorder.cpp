@@ -12,6 +12,8 @@ std::atomic<uint32_t> lastClockTime{0};
 std::atomic<uint32_t> currentClockIndex{1};
 RecordedEvent pendingEvent;
 uint32_t lostSysExBytes = 0;
+std::atomic<uint32_t> inputErrorCount{0};
+MMRESULT inputOpenResult = MMSYSERR_NOERROR;
 
 namespace {
 
@@ -160,6 +162,7 @@ int32_t openRecorder(MidiInRecorder& recorder) {
         midiInOpen(&inHandle, static_cast<UINT>(recorder.deviceId),
                    reinterpret_cast<DWORD_PTR>(&recorderCallback),
                    reinterpret_cast<DWORD_PTR>(GetModuleHandleA(nullptr)), CALLBACK_FUNCTION);
+    inputOpenResult = opened;
     if (opened != MMSYSERR_NOERROR) {
         return 0;
     }
@@ -261,6 +264,10 @@ void CALLBACK recorderCallback(HMIDIIN, UINT message, DWORD_PTR, DWORD_PTR param
     pendingEvent.driverTime = static_cast<uint32_t>(param2);
     pendingEvent.clockIndex = currentClockIndex.load(std::memory_order_relaxed);
 
+    if (message == MIM_ERROR || message == MIM_LONGERROR) {
+        inputErrorCount.store(inputErrorCount.load(std::memory_order_relaxed) + 1,
+                              std::memory_order_relaxed);
+    }
     switch (message) {
         case MIM_DATA:
             recordShortMessage(*recorder, static_cast<DWORD>(param1), now);

@@ -80,6 +80,11 @@ extern std::atomic<uint32_t> currentClockIndex;
 // SysEx bytes the input device dropped for want of a free buffer, over every opening (its
 // count is taken when the device closes).
 extern uint32_t lostSysExBytes;
+// Messages the input device reported as invalid or incomplete (MIM_ERROR, MIM_LONGERROR),
+// over every opening; raised by the callback.
+extern std::atomic<uint32_t> inputErrorCount;
+// What midiInOpen answered at the last opening that tried a device.
+extern MMRESULT inputOpenResult;
 // The event the callback fills before copying it into the event area (callback thread only).
 extern RecordedEvent pendingEvent;
 

@@ -38,6 +38,7 @@ TEST_F(RecorderTest, AnInputThatDoesNotOpenTouchesNothing) {
     recorder.thruDeviceId = static_cast<int32_t>(virtualInstrumentOutputId());
     virtualInstrumentFailNext(VirtualFailPoint::InOpen, MMSYSERR_ALLOCATED);
     EXPECT_EQ(openRecorder(recorder), 0);
+    EXPECT_EQ(inputOpenResult, static_cast<MMRESULT>(MMSYSERR_ALLOCATED)) << "kept for its line";
     recorder.deviceId = 9999;
     EXPECT_EQ(openRecorder(recorder), 0);
     EXPECT_EQ(activeRecorder.load(), &recorder) << "set before the device is tried";
@@ -88,6 +89,7 @@ TEST_F(RecorderTest, CallbackStoresOnlyFilledBuffersOfThePool) {
         recorderCallback(nullptr, message, 0, reinterpret_cast<DWORD_PTR>(header), 1234);
     };
 
+    const uint32_t errorsBefore = inputErrorCount.load();
     returnBuffer(MIM_LONGERROR, &sysExBuffers[7], 5);
     ASSERT_EQ(publishedEventCount(recorder), 1);
     EXPECT_EQ(recorder.events[0].status, 0xF0);
@@ -99,6 +101,7 @@ TEST_F(RecorderTest, CallbackStoresOnlyFilledBuffersOfThePool) {
     returnBuffer(MIM_ERROR, &sysExBuffers[9], 3);
     returnBuffer(MIM_OPEN, &sysExBuffers[9], 3);
     EXPECT_EQ(recorder.byteCount.load(), 5);
+    EXPECT_EQ(inputErrorCount.load() - errorsBefore, 2u) << "MIM_LONGERROR and MIM_ERROR are loss";
 
     // Not a header of the pool, or one without a buffer: counted, never named by an event.
     MIDIHDR foreign{};

@@ -53,6 +53,13 @@ TEST_F(SenderTest, SendsTheBytesAsOneLongMessage) {
     EXPECT_EQ(0, sender.cancelled);
 }
 
+TEST_F(SenderTest, AMessageOfThreeBytesIsStillALongMessage) {
+    const Bytes shortest = {0xF0, 0x01, 0xF7};
+    EXPECT_EQ(1, sendSysEx(sender, shortest.data(), 3));
+    EXPECT_EQ(std::vector<Bytes>{shortest}, virtualInstrumentLongMessages());
+    EXPECT_TRUE(virtualInstrumentShortMessages().empty());
+}
+
 TEST_F(SenderTest, LengthZeroSendsUpToTheFirstEnd) {
     const Bytes data = {0xF0, 0x41, 0x10, 0xF7, 0x55, 0xF7};
     EXPECT_EQ(1, sendSysEx(sender, data.data(), 0));

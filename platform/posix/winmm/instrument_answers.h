@@ -42,6 +42,24 @@ inline std::vector<uint8_t> instrumentAnswer(const uint8_t* m, size_t size) {
     return std::vector<uint8_t>(m, m + size);
 }
 
+// A bulk dump: the request F0 7D 03 nn F7 asks for nn messages (1 to 127), which an
+// instrument sends 10 ms apart; 0 for any other message.
+inline unsigned bulkDumpRequest(const uint8_t* m, size_t size) {
+    const bool request = size == 5 && m[0] == 0xF0 && m[1] == kInstrumentManufacturerId &&
+                         m[2] == 0x03 && m[3] >= 0x01 && m[3] <= 0x7F && m[4] == 0xF7;
+    return request ? m[3] : 0;
+}
+
+// Message k of a bulk dump: F0 7D 04 k, 256 data bytes (k + i) AND 7F, F7.
+inline std::vector<uint8_t> bulkDumpMessage(uint8_t k) {
+    std::vector<uint8_t> message = {0xF0, kInstrumentManufacturerId, 0x04, k};
+    for (unsigned i = 0; i < 256; ++i) {
+        message.push_back(static_cast<uint8_t>((k + i) & 0x7F));
+    }
+    message.push_back(0xF7);
+    return message;
+}
+
 // A large dump: the request F0 7D 06 ch cl sh sl F7 asks for ch * 128 + cl messages (1 to
 // 16383) of sh * 128 + sl data bytes each (0 to 16383), sent as fast as they are taken;
 // F0 7D 08 ... F7 asks for the same dump cut short: its last message ends without F7.

@@ -19,7 +19,6 @@
 namespace {
 
 const char kInstrumentName[] = "midiparley virtual instrument";
-constexpr BYTE kNonCommercialId = kInstrumentManufacturerId;
 constexpr std::chrono::milliseconds kDumpPause{10};
 constexpr size_t kDumpChunkBytes = 64 * 1024;
 // How long a large dump waits for the input to take a chunk before it sends the next anyway.
@@ -62,31 +61,10 @@ MMRESULT hookedFailure(VirtualFailPoint point) {
     return h != nullptr && h->failure != nullptr ? h->failure(point) : MMSYSERR_NOERROR;
 }
 
-bool isSysEx(const std::vector<BYTE>& m) {
-    return m.size() >= 2 && m.front() == 0xF0 && m.back() == 0xF7;
-}
-
 void sendToInput(Instrument& s, const std::vector<BYTE>& bytes) {
     if (s.input) {
         midiInputArrived(*s.input, bytes.data(), bytes.size());
     }
-}
-
-// Bulk dump request F0 7D 03 nn F7: nn messages (1 to 127), one after the other.
-int bulkDumpCount(const std::vector<BYTE>& m) {
-    const bool request = isSysEx(m) && m.size() == 5 && m[1] == kNonCommercialId && m[2] == 0x03 &&
-                         m[3] >= 0x01 && m[3] <= 0x7F;
-    return request ? m[3] : 0;
-}
-
-// Message k of a bulk dump: F0 7D 04 k, 256 data bytes (k + i) AND 7F, F7.
-std::vector<BYTE> bulkDumpMessage(BYTE k) {
-    std::vector<BYTE> message = {0xF0, kNonCommercialId, 0x04, k};
-    for (unsigned i = 0; i < 256; ++i) {
-        message.push_back(static_cast<BYTE>((k + i) & 0x7F));
-    }
-    message.push_back(0xF7);
-    return message;
 }
 
 // The next bytes of the front job; the job leaves the queue with its last message.
@@ -94,7 +72,7 @@ std::vector<BYTE> nextDumpBytes(std::deque<DumpJob>& jobs) {
     DumpJob& job = jobs.front();
     std::vector<BYTE> bytes;
     if (job.paced) {
-        bytes = bulkDumpMessage(static_cast<BYTE>(job.next++));
+        bytes = bulkDumpMessage(static_cast<uint8_t>(job.next++));
     }
     while (!job.paced && job.next < job.count && bytes.size() < kDumpChunkBytes) {
         appendLargeDumpMessage(job.large, job.next++, bytes);
@@ -154,10 +132,10 @@ void dropDump(Instrument& s) {
 
 void playLong(Instrument& s, std::vector<BYTE> bytes) {
     const LargeDump large = largeDumpRequest(bytes.data(), bytes.size());
-    if (const int count = bulkDumpCount(bytes)) {
+    if (const unsigned count = bulkDumpRequest(bytes.data(), bytes.size())) {
         DumpJob job;
         job.paced = true;
-        job.count = static_cast<unsigned>(count);
+        job.count = count;
         queueDump(s, job);
     } else if (large.count != 0) {
         DumpJob job;
