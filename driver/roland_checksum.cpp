@@ -36,19 +36,24 @@ size_t firstSummedIndex(const uint8_t* message, size_t checksumIndex, const Chec
     return 0;
 }
 
-// Distinct byte tokens that no token of the message spells: runs of zeros longer than any
-// such run among the tokens. They stand in for the CS tokens during the plain check, so a
-// refused stand-in points back at its CS.
+// Distinct byte tokens that no token of the message spells: runs of zeros of lengths no
+// token has. They stand in for the CS tokens during the plain check, so a refused stand-in
+// points back at its CS. The shortest free lengths are taken, so a long token of zeros costs
+// nothing.
 std::vector<std::string> standIns(const std::vector<std::string>& tokens, size_t count) {
-    size_t longestZeros = 1;
+    // Of the lengths 2 to tokens.size() + count + 2, the tokens take at most tokens.size().
+    std::vector<bool> taken(tokens.size() + count + 3, false);
     for (const std::string& token : tokens) {
-        if (std::all_of(token.begin(), token.end(), [](char c) { return c == '0'; })) {
-            longestZeros = std::max(longestZeros, token.size());
+        if (token.size() < taken.size() &&
+            std::all_of(token.begin(), token.end(), [](char c) { return c == '0'; })) {
+            taken[token.size()] = true;
         }
     }
     std::vector<std::string> texts;
-    for (size_t j = 0; j < count; ++j) {
-        texts.push_back(std::string(longestZeros + 1 + j, '0'));
+    for (size_t length = 2; texts.size() < count; ++length) {
+        if (!taken[length]) {
+            texts.push_back(std::string(length, '0'));
+        }
     }
     return texts;
 }
