@@ -18,14 +18,12 @@
 #include "midi/sysex_sender.h"
 #include "platform/posix/testing/midi_test_input.h"
 #include "platform/posix/testing/virtual_instrument_control.h"
+#include "platform/posix/winmm/instrument_answers.h"
 #include "platform/windows_api.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::vector<BYTE> kIdentityAnswer = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                                           0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
 // The instrument: asleep until a request comes, as a device thread waiting for its port.
 // It lets a moment pass, so that the driver is spinning, then notes the time and answers.
@@ -54,7 +52,7 @@ struct Instrument {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             sentAt.store(Clock::now().time_since_epoch().count());
-            virtualInstrumentInject(kIdentityAnswer);
+            virtualInstrumentInject(kIdentityReply);
             ++answered;
             lock.lock();
         }

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/exchange.h"
+#include "driver/program.h"
 #include "midi/recorder.h"
 #include "platform/windows_api.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     std::vector<DWORD> lags;
     for (int r = 0; r < runs; ++r) {
         const int32_t before = publishedEventCount(theRecorder());
-        if (runExchange(7, args) != 0) {
+        if (runProgram(7, args) != 0) {
             std::fprintf(results, "run %d failed\n", r);
             return 1;
         }

@@ -1,6 +1,7 @@
 // The settings reading pattern: three option keys and a thousand numbered keys, one profile
 // read each, on a small settings file, on one reached through a symbolic link and on a file
-// that does not exist.
+// that does not exist. Argument 1: the reads in a row, as the settings reading makes them
+// (beginProfileReads); 0: each read on its own.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -27,12 +28,19 @@ void readAllKeys(benchmark::State& state, const std::string& path) {
     const std::vector<std::string> keys = settingsKeys();
     std::vector<char> buffer(1024);
     size_t found = 0;
+    const bool inARow = state.range(0) != 0;
     for (auto _ : state) {
+        if (inARow) {
+            beginProfileReads();
+        }
         for (const std::string& key : keys) {
             DWORD n = GetPrivateProfileStringA("Settings", key.c_str(), kMarker, buffer.data(),
                                                static_cast<DWORD>(buffer.size()), path.c_str());
             found += n;
             benchmark::DoNotOptimize(buffer.data());
+        }
+        if (inARow) {
+            endProfileReads();
         }
     }
     benchmark::DoNotOptimize(found);
@@ -64,7 +72,7 @@ void BM_SettingsFile(benchmark::State& state) {
     writeSettings(path);
     readAllKeys(state, path);
 }
-BENCHMARK(BM_SettingsFile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SettingsFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The settings file kept elsewhere and linked beside the program, as dotfile managers do.
 void BM_LinkedSettingsFile(benchmark::State& state) {
@@ -79,19 +87,19 @@ void BM_LinkedSettingsFile(benchmark::State& state) {
     readAllKeys(state, link);
     unlink(target.c_str());
 }
-BENCHMARK(BM_LinkedSettingsFile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LinkedSettingsFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The usual case when there is no settings file: its directory exists.
 void BM_MissingFile(benchmark::State& state) {
     ScratchDirectory dir;
     readAllKeys(state, dir.path + "/midiparley.ini");
 }
-BENCHMARK(BM_MissingFile)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MissingFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // The directory is missing as well; the nearest existing one is held instead.
 void BM_MissingDirectory(benchmark::State& state) {
     readAllKeys(state, "/tmp/profile_bench-no-such-dir/midiparley.ini");
 }
-BENCHMARK(BM_MissingDirectory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MissingDirectory)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

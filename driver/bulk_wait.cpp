@@ -3,77 +3,57 @@
 #include <chrono>
 #include <thread>
 
-#include "driver/answer_wait.h"
+#include "driver/kept_sysex.h"
 #include "driver/progress.h"
+#include "driver/report.h"
 #include "midi/recorder.h"
 
-namespace {
-
-struct Collected {
-    int32_t scanned = 0;
-    int32_t messages = 0;  // buffers holding F7
-    uint64_t bytes = 0;
-    bool lastEndsWithF7 = false;
-    DWORD lastArrival = 0;
-};
-
-void scanArrived(const MidiInRecorder& recorder, Collected& collected) {
-    const int32_t arrived = publishedEventCount(recorder);
-    for (; collected.scanned < arrived; ++collected.scanned) {
-        const RecordedEvent& event = recorder.events[collected.scanned];
-        // Clocks are stored too, but an instrument may send them for ever.
-        if (event.status != 0xF0) {
-            continue;
-        }
-        collected.lastArrival = event.time;
-        const MIDIHDR& header = recordedSysExBuffer(event);
-        collected.messages += holdsEndOfSysEx(event) ? 1 : 0;
-        collected.bytes += header.dwBytesRecorded;
-        collected.lastEndsWithF7 =
-            header.dwBytesRecorded > 0 &&
-            static_cast<uint8_t>(header.lpData[header.dwBytesRecorded - 1]) == 0xF7;
-    }
-}
-
-}  // namespace
-
-bool awaitQuietAfterAnswer(const MidiInRecorder& recorder, DWORD timeoutMs, DWORD idleMs) {
+bool awaitDump(MidiInRecorder& recorder, KeptSysEx& kept, DWORD timeoutMs, DWORD idleMs) {
     ProgressLine progress;
     startProgress(progress, "receiving", 0);
     const DWORD start = progress.start;
-    Collected collected;
+    // Quiet counts from when this loop last found input, not from its arrival: while the loop
+    // was held up, the input may have been waiting for the buffers it gives back.
+    DWORD lastFound = start;
+    bool cut = false;
     for (;;) {
-        const int32_t before = collected.scanned;
-        scanArrived(recorder, collected);
-        // Read after the scan: an event's time never lies ahead of it.
+        const int32_t arrived = keepArrived(kept, recorder);
         const DWORD now = timeGetTime();
-        if (collected.messages > 0 && now - collected.lastArrival >= idleMs) {
+        if (arrived > 0) {
+            lastFound = now;
+        }
+        if (kept.answers > 0 && now - lastFound >= idleMs) {
             break;
         }
         if (now - start >= timeoutMs) {
             // What arrived before the time-out is listed, so it counts too.
-            scanArrived(recorder, collected);
+            const bool more = keepArrived(kept, recorder) > 0;
+            cut = more || (!kept.buffers.empty() && now - lastFound < idleMs);
             break;
         }
-        showProgress(progress, collected.messages, collected.bytes);
-        if (collected.scanned == before) {
+        showProgress(progress, kept.answers, kept.bytes.size());
+        if (arrived == 0) {
             // The input thread needs the processor more than this loop does.
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
-    clearProgress();
-    return collected.messages > 0 && collected.lastEndsWithF7;
+    clearProgressLine();
+    return cut;
 }
 
-std::vector<uint8_t> receivedSysExBytes(const MidiInRecorder& recorder) {
-    std::vector<uint8_t> bytes;
-    const int32_t count = publishedEventCount(recorder);
-    for (int32_t i = 0; i < count; ++i) {
-        const RecordedEvent& event = recorder.events[i];
-        if (event.status == 0xF0) {
-            const MIDIHDR& header = recordedSysExBuffer(event);
-            bytes.insert(bytes.end(), header.lpData, header.lpData + header.dwBytesRecorded);
-        }
+std::string incompleteDumpReason(const KeptSysEx& kept, const MidiInRecorder& recorder,
+                                 bool cutByTimeout) {
+    const uint64_t lost = unkeptSysExBytes(kept, recorder);
+    if (lost != 0) {
+        const bool full = publishedEventCount(recorder) >= recorder.eventCapacity;
+        return std::to_string(lost) + " bytes of sysex input were lost (" +
+               (full ? "more than the " + std::to_string(recorder.eventCapacity) +
+                           " buffers one run records"
+                     : std::string("the input had no free buffer")) +
+               ")";
     }
-    return bytes;
+    if (cutByTimeout) {
+        return "the time-out ended it while input was still arriving";
+    }
+    return unfinishedMessageText(kept);
 }

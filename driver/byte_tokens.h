@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/program_options.h"
+// The most bytes a message can have: one per byte token the options take.
+constexpr int32_t kMaxMessageBytes = 1000;
 
 struct ByteTokenCheck {
     bool valid = false;

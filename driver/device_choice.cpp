@@ -2,64 +2,74 @@
 
 #include <algorithm>
 
-#include "driver/program_options.h"
+#include "driver/name_text.h"
 #include "options/char_class.h"
-#include "options/command_line_parse.h"
-#include "options/option_table.h"
-#include "platform/midi_device_names.h"
+#include "options/parser_messages.h"
+#include "platform/device_names.h"
 
 namespace {
 
-// Letter case is ignored for ASCII letters only: names come in the system's own encoding.
-std::string upperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), asciiUpper);
-    return text;
-}
+// The devices' names, asked for at the first name and kept for the run, so that every name is
+// matched against the same numbering.
+struct KnownNames {
+    bool inputsKnown = false;
+    bool outputsKnown = false;
+    std::vector<std::string> inputs;
+    std::vector<std::string> outputs;
+};
 
-const std::vector<std::string>& namesOf(DeviceChoice& choice, bool input) {
-    bool& known = input ? choice.inputsKnown : choice.outputsKnown;
-    std::vector<std::string>& names = input ? choice.inputs : choice.outputs;
-    if (!known) {
-        names = input ? midiInDeviceNames() : midiOutDeviceNames();
-        known = true;
+const std::vector<std::string>& namesOf(KnownNames& known, bool input) {
+    bool& asked = input ? known.inputsKnown : known.outputsKnown;
+    std::vector<std::string>& names = input ? known.inputs : known.outputs;
+    if (!asked) {
+        names = input ? inputDeviceNames() : outputDeviceNames();
+        asked = true;
     }
     return names;
 }
 
-// Turns a name given to option into the number of the one device it chooses.
-bool resolveDeviceName(DeviceChoice& choice, bool input, const std::string& option,
-                       std::string& value, std::string& errorText) {
-    if (!choice.resolveNames) {
-        return true;
-    }
-    const std::vector<std::string>& names = namesOf(choice, input);
-    const std::vector<int32_t> chosen = devicesNamed(names, value);
+// The number of the one device that value, given to option, names.
+bool resolveName(KnownNames& known, const std::string& option, const std::string& value,
+                 int32_t& number, std::string& errorText) {
+    const bool input = option == "midiin";
+    const bool utf8 = deviceNamesAreUtf8();
+    const std::vector<std::string>& names = namesOf(known, input);
+    const std::vector<int32_t> chosen = devicesNamed(names, value, utf8);
     if (chosen.size() == 1) {
-        value = std::to_string(chosen[0]);
+        number = chosen[0];
         return true;
     }
-    if (chosen.size() > 1) {
-        errorText = "-" + option + "=" + value + " matches several MIDI " +
-                    (input ? "input" : "output") + " devices:";
-        for (size_t i = 0; i < chosen.size(); ++i) {
-            errorText += (i == 0 ? " " : ", ") + std::to_string(chosen[i]) + " \"" +
-                         names[static_cast<size_t>(chosen[i])] + "\"";
-        }
+    if (chosen.empty()) {
+        errorText = parserErrorText(kOptionNeedsNumberValue, kOptionSeparator, option);
+        return false;
+    }
+    errorText = "-" + option + "=" + terminalText(value, utf8) + " matches several MIDI " +
+                (input ? "input" : "output") + " devices:";
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        errorText += (i == 0 ? " " : ", ") + std::to_string(chosen[i]) + " \"" +
+                     terminalText(names[static_cast<size_t>(chosen[i])], utf8) + "\"";
     }
     return false;
 }
 
+bool deviceNumber(KnownNames& known, const char* option, const DeviceRequest& device,
+                  int32_t& number, std::string& errorText) {
+    number = device.number;
+    return device.name.empty() || resolveName(known, option, device.name, number, errorText);
+}
+
 }  // namespace
 
-std::vector<int32_t> devicesNamed(const std::vector<std::string>& names, const std::string& value) {
+std::vector<int32_t> devicesNamed(const std::vector<std::string>& names, const std::string& value,
+                                  bool utf8) {
     std::vector<int32_t> exact;
     std::vector<int32_t> partial;
     if (std::all_of(value.begin(), value.end(), isAsciiSpace)) {
         return exact;
     }
-    const std::string wanted = upperCase(value);
+    const std::string wanted = foldedCase(value, utf8);
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string name = upperCase(names[i]);
+        const std::string name = foldedCase(names[i], utf8);
         if (name == wanted) {
             exact.push_back(static_cast<int32_t>(i));
         } else if (name.find(wanted) != std::string::npos) {
@@ -69,26 +79,15 @@ std::vector<int32_t> devicesNamed(const std::vector<std::string>& names, const s
     return exact.empty() ? partial : exact;
 }
 
-void chooseDevicesByName(OptionTable& table, DeviceChoice& choice) {
-    for (OptionSpec& spec : table.specs) {
-        const bool input = spec.name == "midiin";
-        if (!input && spec.name != "midiout") {
-            continue;
+bool chooseDevices(const RunRequest& request, ChosenDevices* chosen, std::string& errorText) {
+    KnownNames known;
+    int32_t ignored = 0;
+    for (const NameValue& name : request.deviceNames) {
+        if (!resolveName(known, name.option, name.value, ignored, errorText)) {
+            return false;
         }
-        const std::string option = spec.name;
-        spec.resolveValue = [&choice, input, option](std::string& value, std::string& errorText) {
-            return resolveDeviceName(choice, input, option, value, errorText);
-        };
     }
-}
-
-OptionTable commandLineAlone(int argc, const char* const* argv) {
-    OptionTable commandLine;
-    declareProgramOptions(commandLine);
-    DeviceChoice keepNames;
-    keepNames.resolveNames = false;
-    chooseDevicesByName(commandLine, keepNames);
-    std::string ignored;
-    parseArguments(commandLine, argc, argv, ignored);
-    return commandLine;
+    return chosen == nullptr ||
+           (deviceNumber(known, "midiout", request.outDevice, chosen->out, errorText) &&
+            deviceNumber(known, "midiin", request.inDevice, chosen->in, errorText));
 }

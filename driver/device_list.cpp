@@ -1,24 +1,26 @@
 #include "driver/device_list.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "platform/midi_device_names.h"
+#include "driver/name_text.h"
+#include "driver/report.h"
+#include "platform/device_names.h"
 
 namespace {
 
-bool printDevices(const char* heading, const std::vector<std::string>& names) {
+std::string deviceLines(const char* heading, const std::vector<std::string>& names) {
+    const bool utf8 = deviceNamesAreUtf8();
     std::string text = heading;
     for (size_t i = 0; i < names.size(); ++i) {
-        text += std::to_string(i) + ": " + names[i] + "\n";
+        text += std::to_string(i) + ": " + terminalText(names[i], utf8) + "\n";
     }
-    return std::fputs(text.c_str(), stdout) != EOF;
+    return text;
 }
 
 }  // namespace
 
 bool printDeviceList() {
-    return printDevices("MIDI input devices:\n", midiInDeviceNames()) &&
-           printDevices("MIDI output devices:\n", midiOutDeviceNames()) && std::fflush(stdout) == 0;
+    return writeResult(deviceLines("MIDI input devices:\n", inputDeviceNames()) +
+                       deviceLines("MIDI output devices:\n", outputDeviceNames()));
 }

@@ -2,6 +2,6 @@
 #pragma once
 
 // Writes the input devices, then the output devices, to standard output: a heading for each
-// direction and one "number: name" line per device. False (errno telling why) when the list
-// did not all arrive.
+// direction and one "number: name" line per device, control characters in a name escaped.
+// False when standard output refused the list.
 bool printDeviceList();

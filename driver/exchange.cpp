@@ -1,48 +1,29 @@
 #include "driver/exchange.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "driver/answer_wait.h"
-#include "driver/bulk_options.h"
 #include "driver/bulk_wait.h"
 #include "driver/byte_tokens.h"
-#include "driver/device_choice.h"
-#include "driver/device_list.h"
+#include "driver/dump_files.h"
 #include "driver/hex_text.h"
+#include "driver/kept_sysex.h"
 #include "driver/output_device.h"
-#include "driver/program_info.h"
-#include "driver/program_options.h"
-#include "driver/progress.h"
+#include "driver/report.h"
 #include "driver/syx_send.h"
-#include "driver/usage.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
-#include "options/command_line_parse.h"
-#include "options/option_table.h"
 #include "platform/windows_api.h"
-#include "settings/settings_path.h"
 
 namespace {
 
 constexpr int kEscKey = 27;
-
-// Writes text to standard output and flushes it; false (errno telling why) when it did not
-// all arrive. The output is the point of the run, so a loss must not pass for success.
-bool writeOut(const std::string& text) {
-    return std::fputs(text.c_str(), stdout) != EOF && std::fflush(stdout) == 0;
-}
-
-// Reports the failed write that set errno; the run's status.
-int outputFailed() {
-    const std::string reason = std::strerror(errno);
-    writeLineToStderr("error: cannot write to standard output: " + reason + "\n");
-    return 1;
-}
+// The listing goes out in pieces of about this many bytes, so that a dump of many megabytes is
+// not held as text twice.
+constexpr size_t kAnswerPiece = 65536;
 
 // Sends the message to outDevice; false (with the message written) when that fails.
 bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
@@ -56,38 +37,58 @@ bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
     for (const uint8_t byte : message) {
         line += " " + hexByteText(byte);
     }
-    writeProgress(stderr, line + " to MIDI output device " + std::to_string(outDevice) + "\n");
+    writeNote(Stream::Error, line + " to MIDI output device " + std::to_string(outDevice) + "\n");
     return true;
 }
 
-// One line per recorded SysEx buffer, each byte as two hexadecimal digits and a blank; false
-// (errno telling why) when the lines did not all arrive.
-bool printAnswer(const MidiInRecorder& recorder) {
-    const int32_t count = publishedEventCount(recorder);
-    for (int32_t i = 0; i < count; ++i) {
-        const RecordedEvent& event = recorder.events[i];
-        if (event.status != 0xF0) {
-            continue;
+// One line per kept SysEx buffer, each byte as two hexadecimal digits and a blank; false
+// when standard output refused them.
+bool printAnswer(const KeptSysEx& kept) {
+    const uint8_t* bytes = kept.bytes.data();
+    std::string lines;
+    for (const KeptBuffer& buffer : kept.buffers) {
+        for (DWORD b = 0; b < buffer.length; ++b) {
+            lines += hexByteText(bytes[b]);
+            lines += ' ';
         }
-        const MIDIHDR& header = recordedSysExBuffer(event);
-        std::string line;
-        line.reserve(header.dwBytesRecorded * 3 + 1);
-        for (DWORD b = 0; b < header.dwBytesRecorded; ++b) {
-            line += hexByteText(static_cast<uint8_t>(header.lpData[b]));
-            line += ' ';
-        }
-        line += '\n';
-        if (std::fputs(line.c_str(), stdout) == EOF) {
-            return false;
+        lines += '\n';
+        bytes += buffer.length;
+        if (lines.size() >= kAnswerPiece) {
+            if (!writeResult(lines)) {
+                return false;
+            }
+            lines.clear();
         }
     }
-    return std::fflush(stdout) == 0;
+    return writeResult(lines);
+}
+
+void warnNoEndOfSysEx(int32_t inDevice) {
+    writeLineToStderr("warning: no end of sysex (F7) received from MIDI input device " +
+                      std::to_string(inDevice) + "\n");
+}
+
+// After a collecting run (-idle or -save): an incomplete dump is an error that leaves the file
+// alone; a whole one is saved. Before the listing, so that a reader which stops early (head)
+// cannot cost the file. False when the run fails.
+bool finishCollecting(const BulkOptions& bulk, const KeptSysEx& kept,
+                      const MidiInRecorder& recorder, bool cutByTimeout, int32_t inDevice) {
+    const std::string incomplete = incompleteDumpReason(kept, recorder, cutByTimeout);
+    if (!incomplete.empty()) {
+        reportError("incomplete sysex dump from MIDI input device " + std::to_string(inDevice) +
+                    ": " + incomplete + (bulk.save ? "; " + bulk.savePath + " not written" : ""));
+        return false;
+    }
+    if (kept.answers == 0) {
+        warnNoEndOfSysEx(inDevice);
+    }
+    return !bulk.save || saveReceived(bulk, kept.bytes, inDevice);
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
 // end) the wait ends as if Esc had been pressed.
 void waitForEsc() {
-    writeProgress(stderr, "Press <esc> to cancel the application...\n");
+    writeNote(Stream::Error, "Press <esc> to cancel the application...\n");
     for (;;) {
         const int key = _getch();
         if (key == kEscKey || key == EOF) {
@@ -98,65 +99,60 @@ void waitForEsc() {
 
 }  // namespace
 
-int runExchange(int argc, const char* const* argv) {
-    OptionTable table;
-    declareProgramOptions(table);
-    // What the command line alone asks for decides how the full parse treats some options.
-    const OptionTable commandLine = commandLineAlone(argc, argv);
-    DeviceChoice devices;
-    // A run that lists the devices or answers -help or -version chooses none.
-    devices.resolveNames = !commandLine.getBool("list") && !asksForInfo(commandLine);
-    chooseDevicesByName(table, devices);
-    const std::string settingsPath = settingsFilePath("midiparley.ini");
-    std::string errorText;
-    if (!parse(table, "Settings", argv, settingsPath, argc, errorText)) {
-        writeLineToStderr("error: " + errorText + "\n");
-        return printUsage() ? 1 : outputFailed();
+int runExchange(const RunRequest& request, const ChosenDevices& devices) {
+    const int32_t outDevice = devices.out;
+    const int32_t inDevice = devices.in;
+    const BulkOptions& bulk = request.bulk;
+    if (bulk.send && request.messageOnCommandLine) {
+        // The settings file's message gives way to the file; one on the command line does not.
+        return reportUsageError("a message on the command line and -send=" + bulk.sendPath +
+                                " exclude each other");
     }
-    if (printRequestedInfo(table)) {
-        return 0;
-    }
-    setProgressShown(!table.getBool("quiet"));
-    if (table.getBool("list")) {
-        return printDeviceList() ? 0 : outputFailed();
-    }
-    const int32_t outDevice = table.getInt("midiout", 0);
-    const int32_t inDevice = table.getInt("midiin", 0);
-    const int32_t timeoutSeconds = table.getInt("timeout", 5);
-    const BulkOptions bulk = readBulkOptions(table);
     SyxFile fileToSend;
-    if (bulk.send && !loadFileToSend(bulk, commandLine, fileToSend)) {
+    if (bulk.send && !loadFileToSend(bulk, fileToSend)) {
+        return 1;
+    }
+    if (bulk.save && !checkSavePath(bulk)) {
         return 1;
     }
 
-    if (progressShown() && table.positionals.empty() && !bulk.send &&
-        !writeOut("no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {
+    if (request.message.empty() && !bulk.send &&
+        !writeNote(Stream::Output,
+                   "no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {
         return outputFailed();
     }
     // With -send the message (from the settings file) gives way to the file.
     const ByteTokenCheck message =
-        checkByteTokens(bulk.send ? std::vector<std::string>() : table.positionals);
+        checkByteTokens(bulk.send ? std::vector<std::string>() : request.message);
     if (!message.valid) {
-        writeLineToStderr("error: invalid sysex data at " + message.invalidToken + "\n");
-        return !progressShown() || printUsage() ? 1 : outputFailed();
+        return reportUsageError("invalid sysex data at " + message.invalidToken);
     }
-    if (progressShown() && !printUsage()) {
+    if (!writeUsage()) {
         return outputFailed();
     }
 
     MidiInRecorder& recorder = theRecorder();
     // Its event block is allocated before main; without it nothing could be recorded.
     if (recorder.events == nullptr) {
-        writeLineToStderr("error: out of memory\n");
-        return 1;
+        return reportError("out of memory");
     }
     recorder.deviceId = inDevice;
     recorder.inputMode = 1;
     recorder.recordSysEx = 1;
     recorder.recordShortMessages = 0;
+    // A collecting run keeps each buffer as it comes and gives it back to the input, so a dump
+    // may be far larger than the buffers; otherwise they are read once recording has ended.
+    const bool collecting = bulk.idleMs > 0 || bulk.save;
+    KeptSysEx kept = startKeeping(recorder, collecting);
     openRecorder(recorder);
 
-    if (bulk.send && !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs)) {
+    const auto keepDuringSend = [&] {
+        if (collecting) {
+            keepArrived(kept, recorder);
+        }
+    };
+    if (bulk.send &&
+        !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, keepDuringSend)) {
         closeRecorder(recorder);
         return 1;
     }
@@ -166,25 +162,30 @@ int runExchange(int argc, const char* const* argv) {
         return 1;
     }
 
-    writeProgress(
-        stderr, "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
-    const DWORD timeoutMs = timeoutMilliseconds(timeoutSeconds);
-    const bool answerComplete = bulk.idleMs > 0
-                                    ? awaitQuietAfterAnswer(recorder, timeoutMs, bulk.idleMs)
-                                    : awaitAnswer(recorder, timeoutMs);
+    writeNote(Stream::Error,
+              "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
+    const DWORD timeoutMs = timeoutMilliseconds(request.timeoutSeconds);
+    const bool cutByTimeout = collecting && awaitDump(recorder, kept, timeoutMs, bulk.idleMs);
+    const bool answerComplete = !collecting && awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
-    if (lostSysExBytes != 0) {
-        writeLineToStderr("warning: the input buffers ran out; " + std::to_string(lostSysExBytes) +
-                          " bytes of sysex input were lost\n");
+    kept.giveBack = false;
+    keepArrived(kept, recorder);
+    bool succeeded = true;
+    if (collecting) {
+        succeeded = finishCollecting(bulk, kept, recorder, cutByTimeout, inDevice);
+    } else {
+        if (lostSysExBytes != 0) {
+            writeLineToStderr("warning: the input buffers ran out; " +
+                              std::to_string(lostSysExBytes) + " bytes of sysex input were lost\n");
+        }
+        if (!answerComplete) {
+            warnNoEndOfSysEx(inDevice);
+        }
     }
-    if (!answerComplete) {
-        writeLineToStderr("warning: no end of sysex (F7) received from MIDI input device " +
-                          std::to_string(inDevice) + "\n");
-    }
-    if (!printAnswer(recorder)) {
+    if (!printAnswer(kept)) {
         return outputFailed();
     }
-    if (bulk.save && !saveReceived(bulk, recorder, inDevice)) {
+    if (!succeeded) {
         return 1;
     }
     waitForEsc();

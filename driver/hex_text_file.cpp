@@ -134,18 +134,21 @@ bool readHexText(const std::vector<uint8_t>& content, const std::string& path, S
     TextPosition at;
     std::string what;
     bool read = scanHexText(content, kReadAll, file.bytes, at, what);
-    size_t offset = 0;
-    if (read && !splitSyxMessages(file, offset, what)) {
+    SyxScan scan;
+    if (read &&
+        !(scanSyxBytes(scan, file.bytes.data(), file.bytes.size()) && finishSyxScan(scan))) {
         read = false;
-        if (offset == file.bytes.size() && !file.bytes.empty()) {
+        what = scan.errorText;
+        if (scan.inMessage && scan.scanned == file.bytes.size()) {
             // The last message is open at the end of the text (where at stands): say where it
             // started rather than at which byte offset.
             what = "end of file before the F7 of the message at " +
-                   lineAndColumn(positionOfByte(content, file.messageStarts.back()));
+                   lineAndColumn(positionOfByte(content, scan.messageStarts.back()));
         } else if (!file.bytes.empty()) {
-            at = positionOfByte(content, offset);
+            at = positionOfByte(content, scan.errorOffset);
         }
     }
+    file.messageStarts = std::move(scan.messageStarts);
     if (!read) {
         errorText = "invalid hex text in " + path + " at " + lineAndColumn(at) + ": " + what;
         file.bytes.clear();

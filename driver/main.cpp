@@ -3,28 +3,25 @@
 #include <string>
 #include <system_error>
 
-#include "driver/exchange.h"
-#include "driver/progress.h"
-
-namespace {
-
-int reportFailure(const std::string& text) {
-    writeLineToStderr("error: " + text + "\n");
-    return 1;
-}
-
-}  // namespace
+#include "driver/program.h"
+#include "driver/report.h"
+#include "platform/midi_system_reports.h"
+#include "platform/standard_descriptors.h"
 
 // A machine out of memory or threads ends the run with one line and status 1, not with an
 // uncaught exception and a core dump.
 int main(int argc, char** argv) {
+    // Before anything opens a file: a closed standard output must not become that file.
+    occupyClosedStandardDescriptors();
+    // The MIDI system's lines go out like the program's own, from whichever thread has one.
+    setMidiSystemReporter(writeMidiSystemLine);
     try {
-        return runExchange(argc, argv);
+        return runProgram(argc, argv);
     } catch (const std::bad_alloc&) {
-        return reportFailure("out of memory");
+        return reportError("out of memory");
     } catch (const std::system_error& failure) {
-        return reportFailure(std::string("out of system resources: ") + failure.what());
+        return reportError(std::string("out of system resources: ") + failure.what());
     } catch (const std::exception& failure) {
-        return reportFailure(failure.what());
+        return reportError(failure.what());
     }
 }

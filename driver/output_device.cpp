@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/progress.h"
+#include "driver/report.h"
 #include "midi/sysex_sender.h"
 #include "platform/windows_api.h"
 

@@ -1,10 +1,10 @@
 #include "driver/program_info.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <string>
 
 #include "driver/program_options.h"
-#include "driver/usage.h"
-#include "options/option_table.h"
+#include "driver/report.h"
 
 #ifndef MIDIPARLEY_VERSION
 #error "MIDIPARLEY_VERSION comes from the project version in CMakeLists.txt"
@@ -12,31 +12,22 @@
 
 namespace {
 
-// Descriptions start in one column, whatever options are added later; a longer synopsis
-// pushes only its own description along.
-void printOptionLines() {
-    for (int32_t i = 0; i < kProgramOptionCount; ++i) {
-        std::printf("  %-18s  %s\n", kProgramOptions[i].synopsis, kProgramOptions[i].description);
-    }
-    std::fflush(stdout);
-}
+constexpr size_t kSynopsisColumn = 18;
 
 }  // namespace
 
-bool asksForInfo(const OptionTable& table) {
-    return table.getBool("help") || table.getBool("version");
+bool printHelp() {
+    std::string text = kUsageText;
+    // Descriptions start in one column, whatever options are added later; a longer synopsis
+    // pushes only its own description along.
+    for (int32_t i = 0; i < kProgramOptionCount; ++i) {
+        std::string synopsis = kProgramOptions[i].synopsis;
+        synopsis.resize(std::max<size_t>(synopsis.size(), kSynopsisColumn), ' ');
+        text += "  " + synopsis + "  " + kProgramOptions[i].description + "\n";
+    }
+    return writeResult(text);
 }
 
-bool printRequestedInfo(const OptionTable& table) {
-    if (table.getBool("help")) {
-        printUsage();
-        printOptionLines();
-        return true;
-    }
-    if (table.getBool("version")) {
-        std::fputs("midiparley " MIDIPARLEY_VERSION "\n", stdout);
-        std::fflush(stdout);
-        return true;
-    }
-    return false;
+bool printVersion() {
+    return writeResult("midiparley " MIDIPARLEY_VERSION "\n");
 }

@@ -1,20 +1,22 @@
 #include "driver/program_options.h"
 
+#include "driver/byte_tokens.h"
+
 const ProgramOption kProgramOptions[] = {
     {"midiout", OptionType::Number, true, "-midiout=#",
-     "output device, by number or name, that receives the message (default 0)"},
+     "output device, by number or name, that receives the message (default 0)", false, true},
     {"midiin", OptionType::Number, true, "-midiin=#",
-     "input device, by number or name, that is recorded (default 0)"},
+     "input device, by number or name, that is recorded (default 0)", false, true},
     {"timeout", OptionType::Number, true, "-timeout=seconds",
      "how long to wait for an answer ending in F7 (default 5)"},
     {"list", OptionType::Boolean, false, "-list",
      "list the MIDI devices by number and name, then end", true},
-    {"idle", OptionType::Number, true, "-idle=milliseconds",
+    {"idle", OptionType::Decimal, true, "-idle=milliseconds",
      "after an answer, go on until the input is quiet this long (default 0: first answer)"},
     {"save", OptionType::Text, true, "-save=FILE", "write the received sysex to FILE (.syx)"},
     {"send", OptionType::Text, true, "-send=FILE",
      "send the sysex messages of FILE (.syx) instead of a message"},
-    {"gap", OptionType::Number, true, "-gap=milliseconds",
+    {"gap", OptionType::Decimal, true, "-gap=milliseconds",
      "pause between the messages of a -send file (default 0)"},
     {"help", OptionType::Boolean, false, "-help", "print the usage text and every option, then end",
      true},
@@ -34,7 +36,9 @@ void declareProgramOptions(OptionTable& table) {
         spec.required = false;
         spec.needsValue = false;
         spec.takesValue = option.takesValue;
-        spec.commandLineOnly = option.commandLineOnly;
+        spec.commandLineOnly = option.question;
+        spec.skipsSettings = option.question;
+        spec.takesName = option.device;
         table.addOption(spec);
     }
     table.positionalName = "hexsysex";

@@ -1,45 +1,13 @@
 #include "driver/progress.h"
 
-#include <cstdio>
+#include "driver/report.h"
 
 namespace {
 
 constexpr DWORD kShowAfterMs = 1000;
 constexpr DWORD kUpdateEveryMs = 250;
 
-// Characters of the progress line now on the terminal; 0 when none is shown.
-size_t shownWidth = 0;
-// Set once from the options, before anything is printed; the run has one thread that prints.
-bool progressOn = true;
-
-bool stderrIsTerminal() {
-    static const bool terminal = _isatty(_fileno(stderr)) != 0;
-    return terminal;
-}
-
 }  // namespace
-
-void setProgressShown(bool shown) {
-    progressOn = shown;
-}
-
-bool progressShown() {
-    return progressOn;
-}
-
-bool writeProgress(FILE* stream, const std::string& line) {
-    if (!progressOn) {
-        return true;
-    }
-    clearProgress();
-    return std::fputs(line.c_str(), stream) >= 0 && std::fflush(stream) == 0;
-}
-
-void writeLineToStderr(const std::string& line) {
-    clearProgress();
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-}
 
 void startProgress(ProgressLine& progress, const char* what, int32_t total) {
     progress.what = what;
@@ -62,27 +30,9 @@ std::string progressText(const ProgressLine& progress, int32_t messages, uint64_
 void showProgress(ProgressLine& progress, int32_t messages, uint64_t bytes) {
     const DWORD now = timeGetTime();
     const DWORD elapsed = now - progress.start;
-    if (!progressOn || elapsed < kShowAfterMs || now - progress.lastShown < kUpdateEveryMs ||
-        !stderrIsTerminal()) {
+    if (elapsed < kShowAfterMs || now - progress.lastShown < kUpdateEveryMs) {
         return;
     }
     progress.lastShown = now;
-    std::string text = progressText(progress, messages, bytes, elapsed);
-    const size_t width = text.size();
-    // Blanks over what is left of a longer earlier line; no terminal control sequences.
-    if (width < shownWidth) {
-        text.append(shownWidth - width, ' ');
-    }
-    std::fputs(("\r" + text).c_str(), stderr);
-    std::fflush(stderr);
-    shownWidth = width;
-}
-
-void clearProgress() {
-    if (shownWidth == 0) {
-        return;
-    }
-    std::fputs(("\r" + std::string(shownWidth, ' ') + "\r").c_str(), stderr);
-    std::fflush(stderr);
-    shownWidth = 0;
+    showProgressLine(progressText(progress, messages, bytes, elapsed));
 }

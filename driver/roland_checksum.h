@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "driver/byte_tokens.h"
-#include "driver/program_options.h"
 
 // The largest K: in the longest typed message the checksum and F7 follow it.
 constexpr uint32_t kMaxChecksumStart = static_cast<uint32_t>(kMaxMessageBytes) - 2;

@@ -1,30 +1,54 @@
 #include "driver/syx_file.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-
 #include "driver/hex_text.h"
-#include "platform/windows_api.h"
+#include "files/file_reading.h"
+#include "options/text_helpers.h"
 
 namespace {
 
 constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
 
-std::string reasonOf(int error) {
-    return std::strerror(error);
-}
-
-// A name of our own beside the target: the same directory keeps the rename on one file system.
-std::string temporaryPathBeside(const std::string& path) {
-    static unsigned serial = 0;
-    return path + ".part-" + std::to_string(timeGetTime()) + "-" + std::to_string(++serial);
+bool scanFailed(SyxScan& scan, size_t offset, const std::string& text) {
+    scan.errorOffset = offset;
+    scan.errorText = text;
+    return false;
 }
 
 }  // namespace
+
+bool scanSyxBytes(SyxScan& scan, const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i, ++scan.scanned) {
+        const uint8_t byte = bytes[i];
+        if (!scan.inMessage) {
+            if (byte != kSysExStart) {
+                return scanFailed(scan, scan.scanned,
+                                  hexByteText(byte) + " where a message must start with F0");
+            }
+            scan.messageStarts.push_back(scan.scanned);
+            scan.inMessage = true;
+        } else if (byte == kSysExEnd) {
+            scan.inMessage = false;
+        } else if (byte > 0x7F) {
+            return scanFailed(
+                scan, scan.scanned,
+                hexByteText(byte) + " inside a message (only 00 to 7F before its F7)");
+        }
+    }
+    return true;
+}
+
+bool finishSyxScan(SyxScan& scan) {
+    if (scan.scanned == 0) {
+        return scanFailed(scan, 0, "no sysex message");
+    }
+    if (scan.inMessage) {
+        return scanFailed(scan, scan.scanned,
+                          "end of file before the F7 of the message at byte offset " +
+                              std::to_string(scan.messageStarts.back()));
+    }
+    return true;
+}
 
 size_t syxMessageLength(const SyxFile& file, size_t index) {
     const size_t end =
@@ -33,91 +57,37 @@ size_t syxMessageLength(const SyxFile& file, size_t index) {
 }
 
 bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText) {
-    const std::vector<uint8_t>& bytes = file.bytes;
-    file.messageStarts.clear();
-    if (bytes.empty()) {
-        errorOffset = 0;
-        errorText = "no sysex message";
-        return false;
-    }
-    bool inMessage = false;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const uint8_t byte = bytes[i];
-        if (!inMessage) {
-            if (byte != kSysExStart) {
-                errorOffset = i;
-                errorText = hexByteText(byte) + " where a message must start with F0";
-                return false;
-            }
-            file.messageStarts.push_back(i);
-            inMessage = true;
-        } else if (byte == kSysExEnd) {
-            inMessage = false;
-        } else if (byte > 0x7F) {
-            errorOffset = i;
-            errorText = hexByteText(byte) + " inside a message (only 00 to 7F before its F7)";
-            return false;
-        }
-    }
-    if (inMessage) {
-        errorOffset = bytes.size();
-        errorText = "end of file before the F7 of the message at byte offset " +
-                    std::to_string(file.messageStarts.back());
-        return false;
-    }
-    return true;
+    SyxScan scan;
+    const bool valid =
+        scanSyxBytes(scan, file.bytes.data(), file.bytes.size()) && finishSyxScan(scan);
+    file.messageStarts = valid ? std::move(scan.messageStarts) : std::vector<size_t>();
+    errorOffset = scan.errorOffset;
+    errorText = scan.errorText;
+    return valid;
 }
 
 bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText) {
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-    if (stream == nullptr) {
-        errorText = "cannot read " + path + ": " + reasonOf(errno);
+    SyxScan scan;
+    const ReadCheck check = [&scan](const uint8_t* bytes, size_t count, size_t) {
+        return scanSyxBytes(scan, bytes, count);
+    };
+    std::string reason;
+    const ReadResult result = readFileWithBound(path, kFileReadLimit, check, file.bytes, reason);
+    if (result == ReadResult::Failed) {
+        errorText = "cannot read " + path + ": " + reason;
         return false;
     }
-    file.bytes.clear();
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stream)) > 0) {
-        file.bytes.insert(file.bytes.end(), chunk, chunk + got);
-    }
-    const bool failed = std::ferror(stream) != 0;
-    const int error = errno;
-    std::fclose(stream);
-    if (failed) {
-        errorText = "cannot read " + path + ": " + reasonOf(error);
+    if (result == ReadResult::TooLarge) {
+        errorText = "cannot read " + path + ": larger than " + groupedNumber(kFileReadLimit) +
+                    " bytes (" + std::to_string(kFileReadLimit >> 20) + " MiB), the most a " +
+                    "file may hold";
         return false;
     }
-    size_t offset = 0;
-    std::string what;
-    if (!splitSyxMessages(file, offset, what)) {
-        errorText = "invalid sysex file " + path + " at byte offset " + std::to_string(offset) +
-                    ": " + what;
+    if (result == ReadResult::Refused || !finishSyxScan(scan)) {
+        errorText = "invalid sysex file " + path + " at byte offset " +
+                    std::to_string(scan.errorOffset) + ": " + scan.errorText;
         return false;
     }
-    return true;
-}
-
-bool saveSyxFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& reason) {
-    const std::string temporary = temporaryPathBeside(path);
-    std::FILE* stream = std::fopen(temporary.c_str(), "wb");
-    if (stream == nullptr) {
-        reason = reasonOf(errno);
-        return false;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-    int error = errno;
-    if (std::fclose(stream) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    std::error_code renameError;
-    if (written) {
-        std::filesystem::rename(temporary, path, renameError);
-    }
-    if (!written || renameError) {
-        reason = written ? renameError.message() : reasonOf(error);
-        std::remove(temporary.c_str());
-        return false;
-    }
+    file.messageStarts = std::move(scan.messageStarts);
     return true;
 }

@@ -5,35 +5,25 @@
 
 #include "driver/output_device.h"
 #include "driver/progress.h"
+#include "driver/report.h"
 #include "midi/sysex_sender.h"
-#include "platform/windows_api.h"
-
-namespace {
-
-// Thousands separated by commas, as limits are written for people.
-std::string groupedNumber(uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
-}
-
-}  // namespace
+#include "options/text_helpers.h"
+#include "platform/midi_limits.h"
 
 std::string oversizedMessageError(const SyxFile& file, const std::string& path) {
     for (size_t i = 0; i < file.messageStarts.size(); ++i) {
         const size_t length = syxMessageLength(file, i);
-        if (length > kLongMessageByteLimit) {
+        if (length > longestLongMessage()) {
             return "the message at byte offset " + std::to_string(file.messageStarts[i]) + " of " +
                    path + " is " + groupedNumber(length) + " bytes long; a long message here " +
-                   "carries at most " + groupedNumber(kLongMessageByteLimit) + " bytes";
+                   "carries at most " + groupedNumber(longestLongMessage()) + " bytes";
         }
     }
     return std::string();
 }
 
-bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs) {
+bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs,
+                 const std::function<void()>& afterEach) {
     SysExSender sender;
     if (!openOutputDevice(sender, outDevice)) {
         return false;
@@ -54,9 +44,13 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
         }
         bytes += static_cast<uint64_t>(length);
         showProgress(progress, i + 1, bytes);
+        if (afterEach) {
+            afterEach();
+        }
     }
-    writeProgress(stderr, "sent " + std::to_string(count) + " sysex messages (" +
-                              std::to_string(bytes) + " bytes) from " + path +
-                              " to MIDI output device " + std::to_string(outDevice) + "\n");
+    writeNote(Stream::Error, "sent " + std::to_string(count) + " sysex message" +
+                                 (count == 1 ? "" : "s") + " (" + std::to_string(bytes) +
+                                 " bytes) from " + path + " to MIDI output device " +
+                                 std::to_string(outDevice) + "\n");
     return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "driver/syx_file.h"
@@ -11,5 +12,7 @@
 std::string oversizedMessageError(const SyxFile& file, const std::string& path);
 
 // Sends every message of file to outDevice with gapMs between messages and reports the send;
-// false (with the error written) when the device does not open or a send fails.
-bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs);
+// false (with the error written) when the device does not open or a send fails. afterEach,
+// when given, runs after each message (to keep the answers coming in meanwhile).
+bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs,
+                 const std::function<void()>& afterEach = {});

@@ -33,23 +33,26 @@ SettingsRead checkReadSettings(const std::string& path) {
     const bool ok = applySettingsSection(table, "Settings", path, error);
     const SettingsRead read(error, table.values, table.positionals);
     const std::string needsNumber = "option needs a number value: -";
+    const std::string tooLarge = "number too large: -";
     const std::string needsBoolean = "option needs a value true/false/yes/no/1/0: -";
     if (!ok) {
-        const bool number = error.compare(0, needsNumber.size(), needsNumber) == 0;
-        const bool boolean = error.compare(0, needsBoolean.size(), needsBoolean) == 0;
-        FUZZ_CHECK(number || boolean);
-        FUZZ_CHECK(isOptionOfType(error.substr((number ? needsNumber : needsBoolean).size()),
-                                  number ? OptionType::Number : OptionType::Boolean));
+        const auto startsWith = [&](const std::string& prefix) {
+            return error.compare(0, prefix.size(), prefix) == 0;
+        };
+        if (startsWith(needsNumber)) {
+            FUZZ_CHECK(isNumericOption(error.substr(needsNumber.size())));
+        } else if (startsWith(tooLarge)) {
+            FUZZ_CHECK(isOptionOfType(error.substr(tooLarge.size()), OptionType::Decimal));
+        } else {
+            FUZZ_CHECK(startsWith(needsBoolean));
+            FUZZ_CHECK(isOptionOfType(error.substr(needsBoolean.size()), OptionType::Boolean));
+        }
         // The numbered keys are not read after a refused value.
         FUZZ_CHECK(table.positionals.empty());
         return read;
     }
     FUZZ_CHECK(error.empty());
-    for (const auto& entry : table.values) {
-        FUZZ_CHECK(programOption(entry.first) != nullptr);
-        FUZZ_CHECK(!isOptionOfType(entry.first, OptionType::Number) ||
-                   table.getInt(entry.first, -1) >= 0);
-    }
+    checkStoredValues(table);
     FUZZ_CHECK(table.positionals.size() <= 1000);
     for (const std::string& value : table.positionals) {
         FUZZ_CHECK(!value.empty() && value != notSetMarker() && value.size() <= 1023);

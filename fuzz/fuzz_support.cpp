@@ -4,10 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-#include "options/option_table.h"
 
 void fuzzCheckFailed(const char* condition, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: invariant failed: %s\n", file, line, condition);
@@ -26,6 +25,25 @@ const ProgramOption* programOption(const std::string& name) {
 bool isOptionOfType(const std::string& name, OptionType type) {
     const ProgramOption* option = programOption(name);
     return option != nullptr && option->type == type;
+}
+
+bool isNumericOption(const std::string& name) {
+    return isOptionOfType(name, OptionType::Number) || isOptionOfType(name, OptionType::Decimal);
+}
+
+void checkStoredValues(const OptionTable& table) {
+    for (const auto& entry : table.values) {
+        const ProgramOption* option = programOption(entry.first);
+        FUZZ_CHECK(option != nullptr);
+        if (!isNumericOption(entry.first) || table.getInt(entry.first, -1) >= 0) {
+            continue;
+        }
+        FUZZ_CHECK(option->device);
+        const auto named = [&](const NameValue& name) {
+            return name.option == entry.first && name.value == entry.second;
+        };
+        FUZZ_CHECK(std::any_of(table.nameValues.begin(), table.nameValues.end(), named));
+    }
 }
 
 std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "driver/program_options.h"  // the tool's own option declarations
+#include "options/option_table.h"
 
 // Aborts with the condition's text when an invariant does not hold.
 #define FUZZ_CHECK(condition)                                \
@@ -24,6 +25,13 @@ const ProgramOption* programOption(const std::string& name);
 
 // Whether the tool has an option of that name and type.
 bool isOptionOfType(const std::string& name, OptionType type);
+
+// Whether the tool has an option of that name whose value is a number (Number or Decimal).
+bool isNumericOption(const std::string& name);
+
+// Every value the table holds belongs to one of the tool's options, and a numeric option's
+// value reads back as a number, or, for a device, was kept as a name.
+void checkStoredValues(const OptionTable& table);
 
 // The bytes split at every separator; n separators give n + 1 pieces.
 std::vector<std::string> splitBytes(const uint8_t* data, size_t size, char separator);

@@ -191,12 +191,24 @@ void checkTableReadBack(const std::string& value) {
     flag.assignName("b");
     flag.type = OptionType::Boolean;
     table.addOption(flag);
+    OptionSpec decimal;
+    decimal.assignName("d");
+    decimal.type = OptionType::Decimal;
+    table.addOption(decimal);
 
     std::string error;
     const bool numberStored = table.storeValue(table.specs[0], value, error);
     FUZZ_CHECK(numberStored == error.empty());
     FUZZ_CHECK(numberStored == (table.getInt("n", -1) != -1));
     FUZZ_CHECK(numberStored == table.specs[0].isSet);
+
+    // A decimal is a number without exponent: stored exactly when it reads as a number alone.
+    error.clear();
+    int32_t decimal = 0;
+    const DecimalRead read = readDecimal(value.c_str(), decimal);
+    FUZZ_CHECK(table.storeValue(table.specs[2], value, error) == (read == DecimalRead::Number));
+    FUZZ_CHECK(read != DecimalRead::Number || table.getInt("d", -1) == decimal);
+    FUZZ_CHECK(read != DecimalRead::Number || value.find_first_of("eE") == std::string::npos);
 
     error.clear();
     const bool flagStored = table.storeValue(table.specs[1], value, error);

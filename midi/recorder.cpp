@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/midi_limits.h"
+
 MIDIHDR sysExBuffers[kSysExHeaderCount];
 std::atomic<MidiInRecorder*> activeRecorder{nullptr};
 int32_t sysExBufferCount = 0;
@@ -24,22 +26,6 @@ MidiInRecorder processRecorder;
 // The receive buffers, one after the other in a single block: a block this large is mapped
 // fresh, so only the pages of buffers that receive data are ever touched.
 char* sysExBufferBlock = nullptr;
-
-// Clears a header that is not clear already. Headers beyond the buffers in use normally stay
-// as static initialisation left them, and reading those pages costs far less than writing.
-void clearUnusedHeader(MIDIHDR& header) {
-    if (header.lpData != nullptr || header.dwBufferLength != 0 || header.dwBytesRecorded != 0 ||
-        header.dwUser != 0 || header.dwFlags != 0 || header.lpNext != nullptr ||
-        header.reserved != 0) {
-        header.lpData = nullptr;
-        header.dwBufferLength = 0;
-        header.dwBytesRecorded = 0;
-        header.dwUser = 0;
-        header.dwFlags = 0;
-        header.lpNext = nullptr;
-        header.reserved = 0;
-    }
-}
 
 // The buffer of header `index` (below kSysExBuffersInUse); null if the block is missing.
 char* sysExBufferAt(int32_t index) {
@@ -156,13 +142,9 @@ MidiInRecorder& initRecorder() {
         recorder.eventCapacity = 0;
     }
     recorder.events = static_cast<RecordedEvent*>(GlobalLock(recorder.eventMemory));
-
-    for (MIDIHDR& header : sysExBuffers) {
-        if (header.lpData != nullptr || header.dwBufferLength != 0) {
-            header.lpData = nullptr;
-            header.dwBufferLength = 0;
-        }
-    }
+    // Every header starts without a buffer: sysExBuffers is static, so zero-initialised, and
+    // this runs once, before anything else can write to it. Walking the 5000 headers to say
+    // so would touch all of their pages at every start.
     return recorder;
 }
 
@@ -198,13 +180,11 @@ int32_t openRecorder(MidiInRecorder& recorder) {
 
     // Buffers of an earlier opening are reused as they are; a failed allocation leaves a
     // header without a buffer, which the device refuses and no event can name.
+    // The headers from kSysExBuffersInUse on never get a buffer, so they are left alone (and
+    // their pages untouched).
     sysExBufferCount = 0;
-    for (int32_t i = 0; i < kSysExHeaderCount; ++i) {
+    for (int32_t i = 0; i < kSysExBuffersInUse; ++i) {
         MIDIHDR& header = sysExBuffers[i];
-        if (i >= kSysExBuffersInUse) {
-            clearUnusedHeader(header);
-            continue;
-        }
         if (header.lpData == nullptr) {
             header.dwBufferLength = kSysExBufferBytes;
             header.lpData = sysExBufferAt(i);
@@ -231,7 +211,7 @@ void closeRecorder(MidiInRecorder& recorder) {
         for (int32_t i = 0; i < sysExBufferCount; ++i) {
             midiInUnprepareHeader(recorder.inHandle, &sysExBuffers[i], sizeof(MIDIHDR));
         }
-        const uint32_t lost = midiInLostSysExBytes(recorder.inHandle);
+        const uint32_t lost = sysExBytesDroppedBy(recorder.inHandle);
         lostSysExBytes = lost > UINT32_MAX - lostSysExBytes ? UINT32_MAX : lostSysExBytes + lost;
         midiInClose(recorder.inHandle);
         recorder.inHandle = nullptr;
@@ -255,10 +235,9 @@ void destroyRecorder(MidiInRecorder& recorder) {
         GlobalFree(recorder.eventMemory);
         recorder.eventMemory = nullptr;
     }
-    for (MIDIHDR& header : sysExBuffers) {
-        if (header.lpData != nullptr) {
-            header.lpData = nullptr;
-        }
+    // Only the headers in use ever got a buffer.
+    for (int32_t i = 0; i < sysExBufferCount; ++i) {
+        sysExBuffers[i].lpData = nullptr;
     }
     delete[] sysExBufferBlock;
     sysExBufferBlock = nullptr;
@@ -323,6 +302,19 @@ void appendSysExEvent(MidiInRecorder& recorder, MIDIHDR* header, RecordedEvent& 
         event.data2 = static_cast<uint8_t>((index >> 8) & 0xFF);
         storeEvent(recorder, event);
     }
+}
+
+bool requeueSysExBuffer(MidiInRecorder& recorder, const RecordedEvent& event) {
+    const int32_t index = event.data2 * 256 + event.data1;
+    if (recorder.inHandle == nullptr || event.status != kStatusSysEx || index >= sysExBufferCount ||
+        sysExBuffers[index].lpData == nullptr) {
+        return false;
+    }
+    // The device finished the buffer before its event was published and touches it again only
+    // once it is queued, so until then it is the caller's to clear.
+    MIDIHDR& header = sysExBuffers[index];
+    header.dwBytesRecorded = 0;
+    return midiInAddBuffer(recorder.inHandle, &header, sizeof(MIDIHDR)) == MMSYSERR_NOERROR;
 }
 
 const MIDIHDR& recordedSysExBuffer(const RecordedEvent& event) {

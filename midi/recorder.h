@@ -95,6 +95,12 @@ inline int32_t publishedEventCount(const MidiInRecorder& recorder) {
 // headers, which the callback never writes, gives an empty header.
 const MIDIHDR& recordedSysExBuffer(const RecordedEvent& event);
 
+// Hands the buffer that a published SysEx event names back to the open input, to be filled
+// again: for a caller that has copied its bytes and wants input beyond the buffers in use.
+// After this the event names a buffer whose contents belong to a later event. False when no
+// input is open or the event names no buffer in use.
+bool requeueSysExBuffer(MidiInRecorder& recorder, const RecordedEvent& event);
+
 // Sets the recorder to its prepared state and allocates the event block. Runs once, during
 // static initialisation; destroyRecorder is registered with atexit right after it.
 MidiInRecorder& initRecorder();

@@ -62,6 +62,35 @@ TEST_F(RecorderTest, AfterAllBuffersAreFilledFurtherSysExIsLost) {
     EXPECT_EQ(recorder.byteCount.load(), 3 * kSysExBuffersInUse);
 }
 
+TEST_F(RecorderTest, BuffersGivenBackCarryInputBeyondThePool) {
+    ASSERT_EQ(openRecorder(recorder), 1);
+    const uint32_t lostBefore = lostSysExBytes;
+    // Three times as many messages as buffers, in one piece: the input waits for the buffers
+    // that this thread, not the input's own, gives back once it has copied them.
+    std::vector<BYTE> input;
+    for (int i = 0; i < 3 * kSysExBuffersInUse; ++i) {
+        input.insert(input.end(), {0xF0, static_cast<BYTE>(i & 0x7F), 0xF7});
+    }
+    virtualInstrumentInject(input);
+    std::vector<BYTE> kept;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int32_t seen = 0; kept.size() < input.size();) {
+        ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << kept.size() << " bytes came";
+        for (const int32_t count = publishedEventCount(recorder); seen < count; ++seen) {
+            const RecordedEvent& event = recorder.events[seen];
+            ASSERT_LT(bufferIndex(event), static_cast<uint32_t>(kSysExBuffersInUse));
+            const std::vector<BYTE> part = bufferBytes(bufferIndex(event));
+            kept.insert(kept.end(), part.begin(), part.end());
+            ASSERT_TRUE(requeueSysExBuffer(recorder, event));
+        }
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(kept, input);
+    closeRecorder(recorder);
+    EXPECT_EQ(lostSysExBytes, lostBefore);
+    EXPECT_FALSE(requeueSysExBuffer(recorder, recorder.events[0])) << "no input is open";
+}
+
 TEST_F(RecorderTest, ClocksAreStoredAndTimedWhileOtherShortMessagesAreNot) {
     recorder.recordShortMessages = 0;
     const uint32_t clockIndex = currentClockIndex.load();

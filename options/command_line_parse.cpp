@@ -14,17 +14,23 @@ bool parse(OptionTable& table, const std::string& section, const char* const* ar
     table.values.clear();
     table.positionals.clear();
 
-    // The first pass only learns the options that steer the settings file; its values and
-    // errors are dropped, and the second pass finds any error again.
+    // The first pass only learns what the command line alone asks for (the options that steer
+    // the settings file among it); its errors are dropped, and the second pass finds any error
+    // again.
     parseArguments(table, argc, argv, errorText);
-    const bool skipSettings =
-        !table.noSettingsOption.empty() && table.getBool(table.noSettingsOption);
+    bool skipSettings = !table.noSettingsOption.empty() && table.getBool(table.noSettingsOption);
+    for (const OptionSpec& spec : table.specs) {
+        skipSettings = skipSettings || (spec.skipsSettings && table.getBool(spec.name));
+    }
+    table.commandLineValues = table.values;
+    table.commandLinePositionals = table.positionals.size();
     if (!table.settingsPathOption.empty()) {
         path = table.getText(table.settingsPathOption, std::string());
     }
 
     table.values.clear();
     table.positionals.clear();
+    table.nameValues.clear();
     errorText.clear();
     if (!skipSettings && !applySettingsSection(table, section, path, errorText)) {
         return false;
@@ -54,7 +60,12 @@ bool applySettingsSection(OptionTable& table, const std::string& section, const 
     keys.numberedStem = table.positionalName;
     const SettingsValueStore store = [&](size_t index, const std::string& value,
                                          std::string& error) {
-        return table.storeValue(table.specs[specOfName[index]], value, error);
+        const size_t names = table.nameValues.size();
+        const bool stored = table.storeValue(table.specs[specOfName[index]], value, error);
+        if (table.nameValues.size() > names) {
+            table.nameValues.back().fromSettings = true;
+        }
+        return stored;
     };
     return readSettings(section, path, keys, store, table.positionals, errorText);
 }
@@ -76,6 +87,7 @@ const char* bareValue(OptionType type) {
         case OptionType::Boolean:
             return "1";
         case OptionType::Number:
+        case OptionType::Decimal:
             return "0";
         case OptionType::Text:
             break;

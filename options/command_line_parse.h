@@ -9,9 +9,10 @@
 #include "options/option_table.h"
 
 // Fills table from the command line and the settings file section: a first pass over the
-// command line for the options that steer the settings file, then the settings file, then the
-// command line again, then the check of required options. False, with errorText holding one
-// message, at the first malformed input.
+// command line for the options that steer the settings file (kept as commandLineValues), then
+// the settings file, unless an option with skipsSettings is true, then the command line
+// again, then the check of required options. False, with errorText holding one message, at
+// the first malformed input.
 bool parse(OptionTable& table, const std::string& section, const char* const* argv,
            const std::string& settingsPath, int argc, std::string& errorText);
 

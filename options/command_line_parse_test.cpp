@@ -281,3 +281,35 @@ TEST(ParseSettingsFile, CommandLineOnlyOptionsAreNotReadFromTheFile) {
     EXPECT_EQ(table.values, (std::map<std::string, std::string>{{"label", "x"}, {"port", "4"}}));
     EXPECT_TRUE(table.specs[0].isSet && !table.specs[1].isSet && table.specs[2].isSet);
 }
+
+TEST(ParseSettingsFile, QuestionsSkipTheFileNamesWaitAndTheCommandLineIsKept) {
+    TemporarySettingsFile file("[Settings]\ndevice=um-one\ncount=abc\n");
+    OptionTable table;
+    OptionSpec device = makeSpec("device", OptionType::Number, true);
+    device.takesName = true;
+    OptionSpec help = makeSpec("help", OptionType::Boolean, false);
+    help.skipsSettings = true;
+    table.addOption(device);
+    table.addOption(help);
+    table.addOption(makeSpec("count", OptionType::Decimal, true));
+    // The file's bad count does not stop a question; its device name is never stored.
+    EXPECT_TRUE(parseTokens(table, {"-help", "-device=3"}, file.path.string()).ok);
+    EXPECT_TRUE(table.nameValues.empty());
+    EXPECT_EQ(table.commandLineValues,
+              (std::map<std::string, std::string>{{"device", "3"}, {"help", "1"}}));
+    // Names are kept in the order they came, marked by where; a blank value is no name.
+    EXPECT_EQ(parseTokens(table, {"-device= box "}, file.path.string()).error,
+              "option needs a number value: -count");
+    ASSERT_EQ(table.nameValues.size(), 1u);
+    EXPECT_TRUE(table.nameValues[0].fromSettings && table.nameValues[0].value == "um-one");
+    OptionTable plain = table;
+    EXPECT_TRUE(parseTokens(plain, {"-device=box", "-count", "007"}).ok);
+    EXPECT_TRUE(plain.nameValues.size() == 1 && !plain.nameValues[0].fromSettings);
+    EXPECT_EQ(parseTokens(plain, {"-device= "}).error, "option needs a number value: -device");
+    // Decimal numbers: digits alone, and a number too large is called so.
+    EXPECT_EQ(parseTokens(plain, {"-count=1e3"}).error, "option needs a number value: -count");
+    EXPECT_EQ(parseTokens(plain, {"-count=+5"}).error, "option needs a number value: -count");
+    EXPECT_EQ(parseTokens(plain, {"-count=2147483648"}).error, "number too large: -count");
+    EXPECT_TRUE(parseTokens(plain, {"-count= 2147483647 "}).ok);
+    EXPECT_EQ(plain.getInt("count", 0), 2147483647);
+}

@@ -41,9 +41,17 @@ bool readWholeNumber(const std::string& text, int32_t& result) {
 
 }  // namespace
 
-bool OptionTable::getBool(const std::string& name) const {
+bool readsTrue(const std::string& text) {
     bool result = false;
-    return readWholeBool(getText(name, std::string()), result) && result;
+    return readWholeBool(text, result) && result;
+}
+
+bool readsAsNumber(const std::string& text, int32_t& number) {
+    return readWholeNumber(text, number);
+}
+
+bool OptionTable::getBool(const std::string& name) const {
+    return readsTrue(getText(name, std::string()));
 }
 
 int32_t OptionTable::getInt(const std::string& name, int32_t defaultValue) const {
@@ -57,24 +65,27 @@ std::string& OptionTable::valueRef(const std::string& name) {
 
 bool OptionTable::storeValue(OptionSpec& spec, const std::string& value, std::string& errorText) {
     const char* refusal = nullptr;
+    int32_t number = 0;
     if (spec.type == OptionType::Boolean) {
         bool ignored = false;
         refusal = readWholeBool(value, ignored) ? nullptr : kOptionNeedsBooleanValue;
-    } else if (spec.type == OptionType::Number) {
-        int32_t ignored = 0;
-        refusal = readWholeNumber(value, ignored) ? nullptr : kOptionNeedsNumberValue;
-    }
-    std::string stored = value;
-    if (refusal != nullptr) {
-        errorText.clear();
-        if (!spec.resolveValue || !spec.resolveValue(stored, errorText)) {
-            if (errorText.empty()) {
-                errorText = parserErrorText(refusal, kOptionSeparator, spec.name);
-            }
-            return false;
+    } else if (spec.type == OptionType::Number && !readWholeNumber(value, number)) {
+        if (spec.takesName && *skipWhitespace(value.c_str()) != '\0') {
+            nameValues.push_back(NameValue{spec.name, value, false});
+        } else {
+            refusal = kOptionNeedsNumberValue;
         }
+    } else if (spec.type == OptionType::Decimal) {
+        const DecimalRead read = readDecimal(value.c_str(), number);
+        refusal = read == DecimalRead::Number     ? nullptr
+                  : read == DecimalRead::TooLarge ? kNumberTooLarge
+                                                  : kOptionNeedsNumberValue;
     }
-    valueRef(spec.name) = stored;
+    if (refusal != nullptr) {
+        errorText = parserErrorText(refusal, kOptionSeparator, spec.name);
+        return false;
+    }
+    valueRef(spec.name) = value;
     spec.isSet = true;
     return true;
 }

@@ -4,8 +4,8 @@
 // back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,7 +14,8 @@
 enum class OptionType : int32_t {
     Text = 0,     // any text, stored without a test
     Boolean = 1,  // a boolean word
-    Number = 2,   // a whole number
+    Number = 2,   // a whole number (digits, optionally with an exponent: 12e1)
+    Decimal = 3,  // a whole number of decimal digits only, at most 2147483647
 };
 
 // One declared option. The table keeps its own copies.
@@ -27,14 +28,28 @@ struct OptionSpec {
     bool takesValue = false;       // without "=", the next command-line token is the value
     int32_t minPrefix = 0;         // leading characters an abbreviation must spell; <= 0: all
     bool commandLineOnly = false;  // never read from the settings file
-    // Called with a value that fails the type's test. True when value now holds what to store
-    // (a device name turned into the device's number, say); false refuses the value with the
-    // type's own message, or with errorText when it filled that.
-    std::function<bool(std::string& value, std::string& errorText)> resolveValue;
+    // Boolean: given true on the command line, the settings file is not read at all.
+    bool skipsSettings = false;
+    // Number: a value that is no number but has a visible character is stored as a name, and
+    // listed in the table's nameValues for the owner to resolve once the parse is done.
+    bool takesName = false;
 
     // Sets name and minPrefix from a registration text such as "midi*out": every "*" is
     // removed and the position of the first one is the shortest abbreviation allowed.
     void assignName(const std::string& text);
+};
+
+// Whether text reads as a boolean word that means true, as getBool reads a stored value.
+bool readsTrue(const std::string& text);
+
+// Whether text reads as a whole number, as getInt reads a stored value; number is then set.
+bool readsAsNumber(const std::string& text, int32_t& number);
+
+// A name given to an option with takesName, as the parse met it.
+struct NameValue {
+    std::string option;
+    std::string value;
+    bool fromSettings = false;  // read from the settings file, not the command line
 };
 
 struct OptionTable {
@@ -48,6 +63,11 @@ struct OptionTable {
     std::string programPath;                    // the first command-line token
     std::string noSettingsOption;    // an option that, when true, skips the settings file
     std::string settingsPathOption;  // an option whose value replaces the settings path
+    // What the parse's first pass found on the command line alone, up to its first error: the
+    // values given and the number of positional arguments.
+    std::map<std::string, std::string> commandLineValues;
+    size_t commandLinePositionals = 0;
+    std::vector<NameValue> nameValues;  // the names stored, in the order they came
 
     // Appends a copy of spec (registration leaves needsValue cleared).
     void addOption(const OptionSpec& spec);
@@ -60,8 +80,8 @@ struct OptionTable {
     int32_t getInt(const std::string& name, int32_t defaultValue) const;
     // The text stored under name, inserted empty first when absent.
     std::string& valueRef(const std::string& name);
-    // Tests value against spec's type and stores it under spec's name (unchanged, or as
-    // spec.resolveValue turned it); spec must be one of this table's specs and is marked as
-    // set. False with errorText filled when the value is refused.
+    // Tests value against spec's type and stores it, unchanged, under spec's name; spec must
+    // be one of this table's specs and is marked as set. False with errorText filled when the
+    // value is refused.
     bool storeValue(OptionSpec& spec, const std::string& value, std::string& errorText);
 };

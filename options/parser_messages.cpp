@@ -11,6 +11,7 @@ const char* const kOptionNeedsBooleanValue = "option needs a value true/false/ye
 const char* const kInvalidOption = "invalid option";
 const char* const kInvalidArgument = "invalid argument";
 const char* const kNotEnoughArguments = "not enough arguments";
+const char* const kNumberTooLarge = "number too large";
 
 const char* const kOptionSeparator = ": -";
 const char* const kTokenSeparator = ": ";

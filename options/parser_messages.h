@@ -34,6 +34,8 @@ extern const char* const kOptionNeedsBooleanValue;
 extern const char* const kInvalidOption;
 extern const char* const kInvalidArgument;
 extern const char* const kNotEnoughArguments;
+// For options beyond the seven messages above: a decimal value above 2147483647.
+extern const char* const kNumberTooLarge;
 
 // The separators between a message and its subject.
 extern const char* const kOptionSeparator;  // ": -": the subject is an option name

@@ -37,3 +37,11 @@ std::string replaceAll(const std::string& text, const std::string& pattern,
     result.append(text, from, std::string::npos);
     return result;
 }
+
+std::string groupedNumber(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}

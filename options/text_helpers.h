@@ -1,7 +1,8 @@
-// Small byte-wise, case-sensitive text operations shared by the option parser and the
-// settings code.
+// Small byte-wise, case-sensitive text operations shared by the option parser, the settings
+// code and the driver's messages.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The part of text from start on, count bytes long. A negative start counts as 0; a start at
@@ -19,3 +20,7 @@ bool startsWith(const std::string& text, const std::string& prefix);
 // occurrence, so occurrences never overlap. An empty pattern leaves text unchanged.
 std::string replaceAll(const std::string& text, const std::string& pattern,
                        const std::string& replacement);
+
+// The number with its thousands separated by commas, as limits are written for people:
+// 65535 gives "65,535".
+std::string groupedNumber(uint64_t value);

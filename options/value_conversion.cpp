@@ -171,6 +171,24 @@ bool parseBool(const char*& cursor, bool& result) {
     return false;
 }
 
+DecimalRead readDecimal(const char* text, int32_t& result) {
+    result = 0;
+    const char* cursor = skipWhitespace(text);
+    if (cursor == nullptr || !isAsciiDigit(*cursor)) {
+        return DecimalRead::NotANumber;
+    }
+    bool tooLarge = false;
+    for (; isAsciiDigit(*cursor); ++cursor) {
+        const int32_t digit = *cursor - '0';
+        tooLarge = tooLarge || result > (kLargestNumber - digit) / 10;
+        result = tooLarge ? 0 : result * 10 + digit;
+    }
+    if (*skipWhitespace(cursor) != '\0') {
+        return DecimalRead::NotANumber;
+    }
+    return tooLarge ? DecimalRead::TooLarge : DecimalRead::Number;
+}
+
 bool equalsNoCase(const char* word, const char* text) {
     if (text == nullptr) {
         return word == nullptr;

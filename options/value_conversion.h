@@ -20,5 +20,12 @@ bool parseNumber(const char*& cursor, int32_t& result);
 // true) after optional white space. On failure the cursor is restored and result is false.
 bool parseBool(const char*& cursor, bool& result);
 
+// What readDecimal found.
+enum class DecimalRead { Number, NotANumber, TooLarge };
+
+// The whole of text as a decimal number of digits only, white space around allowed: no sign,
+// point or exponent. TooLarge above 2147483647.
+DecimalRead readDecimal(const char* text, int32_t& result);
+
 // Whether word and text are equal regardless of ASCII letter case.
 bool equalsNoCase(const char* word, const char* text);

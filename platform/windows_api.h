@@ -10,10 +10,12 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h first: the others need its types.
 #include <windows.h>
-#include <mmsystem.h>
+
 #include <conio.h>
 #include <io.h>
+#include <mmsystem.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,23 +27,15 @@ static_assert(sizeof(void*) != 4 || sizeof(MIDIHDR) == 64, "32-bit MIDIHDR is 64
 
 // The separator that path code adds when it joins a directory and a file name.
 constexpr char kNativePathSeparator = '\\';
-// The longest long message (midiOutLongMsg) the system's MIDI drivers take.
-constexpr DWORD kLongMessageByteLimit = 65535;
-
-// SysEx bytes an input dropped for want of a queued buffer: Windows does not say, so none.
-inline DWORD midiInLostSysExBytes(HMIDIIN) {
-    return 0;
-}
 #else
+// win_types.h first: the others need its types.
 #include "platform/posix/win_types.h"
-#include "platform/posix/kernel.h"
+
 #include "platform/posix/crt.h"
+#include "platform/posix/kernel.h"
 #include "platform/posix/user.h"
 #include "platform/posix/winmm/winmm.h"
 
 // A backslash is an ordinary file name character here, so joined paths use a slash.
 constexpr char kNativePathSeparator = '/';
-// The longest long message: the layer's ports carry any length the header can describe, and
-// the sender counts lengths in 32-bit signed integers.
-constexpr DWORD kLongMessageByteLimit = 0x7FFFFFFF;
 #endif

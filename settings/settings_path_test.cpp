@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/windows_api.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -15,19 +16,12 @@ const std::string kSep(1, kNativePathSeparator);
 
 // A directory of its own (its name may hold blanks), left as the current directory while
 // the object lives.
-struct TemporaryDirectory {
-    fs::path path;
+struct WorkingDirectory {
+    TemporaryDirectory directory;
+    fs::path& path = directory.path;
     fs::path previous = fs::current_path();
-    explicit TemporaryDirectory(const std::string& name) {
-        path = fs::temp_directory_path() / name;
-        fs::create_directories(path);
-        fs::current_path(path);
-    }
-    ~TemporaryDirectory() {
-        fs::current_path(previous);
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
+    explicit WorkingDirectory(const std::string& stem) : directory(stem) { fs::current_path(path); }
+    ~WorkingDirectory() { fs::current_path(previous); }
 };
 
 // The directory of the running executable as the operating system reports it.
@@ -41,7 +35,7 @@ fs::path executableDirectory() {
 
 TEST(SettingsFilePath, BesideTheExecutableWhateverTheCurrentDirectory) {
     const fs::path expected = fs::canonical(executableDirectory()) / "midiparley.ini";
-    TemporaryDirectory elsewhere("midiparley path test");
+    WorkingDirectory elsewhere("midiparley path test");
     const std::string path = settingsFilePath("midiparley.ini");
     EXPECT_EQ(fs::path(path), expected);
     const std::string directory = settingsFilePath("");
@@ -96,7 +90,7 @@ TEST(IsAbsolutePath, DrivesRootsAndShares) {
 }
 
 TEST(NormalizePath, AbsoluteFormOfExistingAndMissingPaths) {
-    TemporaryDirectory here("midiparley normalize");
+    WorkingDirectory here("midiparley normalize");
     const fs::path base = fs::current_path();
     EXPECT_EQ(fs::path(normalizePath("missing.ini")), base / "missing.ini");
     fs::create_directories(base / "sub");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/profile_reads.h"
 #include "platform/windows_api.h"
 #include "settings/settings_path.h"
 
@@ -50,17 +51,10 @@ bool readValue(const std::string& section, const std::string& file, const char* 
     return true;
 }
 
-}  // namespace
-
-bool readSettings(const std::string& section, const std::string& path, const SettingsKeys& keys,
-                  const SettingsValueStore& store, std::vector<std::string>& numbered,
-                  std::string& errorText) {
-    errorText.clear();
-    if (path.empty() || section.empty()) {
-        return true;
-    }
-    // A thousand keys and more are read: the path is made ready for the reader once.
-    const std::string file = readerPath(path);
+// readSettings' reads, of a path as readerPath gives it.
+bool readKeys(const std::string& section, const std::string& file, const SettingsKeys& keys,
+              const SettingsValueStore& store, std::vector<std::string>& numbered,
+              std::string& errorText) {
     std::string value;
     for (size_t index = 0; index < keys.names.size(); ++index) {
         const std::string& name = keys.names[index];
@@ -90,6 +84,23 @@ bool readSettings(const std::string& section, const std::string& path, const Set
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool readSettings(const std::string& section, const std::string& path, const SettingsKeys& keys,
+                  const SettingsValueStore& store, std::vector<std::string>& numbered,
+                  std::string& errorText) {
+    errorText.clear();
+    if (path.empty() || section.empty()) {
+        return true;
+    }
+    // A thousand keys and more are read: the path is made ready for the reader once, and the
+    // reader may answer them all from one look at the file.
+    beginProfileReads();
+    const bool read = readKeys(section, readerPath(path), keys, store, numbered, errorText);
+    endProfileReads();
+    return read;
 }
 
 std::string readSettingsValue(const std::string& section, const std::string& path,

@@ -13,8 +13,8 @@
 #include <string>
 #include <unordered_set>
 
-#include "platform/posix/clock.h"
 #include "platform/executable_path.h"
+#include "platform/posix/clock.h"
 #include "platform/posix/last_error.h"
 #include "platform/windows_api.h"
 
@@ -51,22 +51,6 @@ bool isLiveBlock(HGLOBAL memory) {
 }
 
 }  // namespace
-
-std::string executablePath() {
-    std::string path(256, '\0');
-    for (;;) {
-        ssize_t n = readlink("/proc/self/exe", &path[0], path.size());
-        if (n < 0) {
-            return std::string();
-        }
-        // readlink cuts silently; only a result shorter than the buffer is known whole.
-        if (static_cast<size_t>(n) < path.size()) {
-            path.resize(static_cast<size_t>(n));
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 void setLastError(DWORD error) {
     lastError = error;

@@ -20,8 +20,8 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 // Success (the length) with the path as given when it exists; 0 when it does not. When the
 // buffer is too small, the needed size (terminator included) and nothing written.
 DWORD GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
-                               LPSTR returned, DWORD size, LPCSTR fileName);
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned,
+                               DWORD size, LPCSTR fileName);
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes);
 LPVOID GlobalLock(HGLOBAL memory);
 BOOL GlobalUnlock(HGLOBAL memory);

@@ -1,163 +1,147 @@
 // Parsing INI text. The rules follow what Windows' reader does with the same bytes: names
-// ignore ASCII case, blanks around names and values go, a value wholly in quotes loses them,
-// only a leading ';' makes a comment, and the first of duplicated keys and sections counts.
-// Lines end at CRLF, LF or a lone CR.
+// ignore ASCII letter case and the blanks (spaces and tabs) around them; a value loses the
+// blanks around it, and then one pair of matching quotes that encloses it wholly; only a ';'
+// that starts a line makes a comment; a header's name runs from its '[' to the last ']' on
+// its line; the first of duplicated sections and keys counts. Lines end at CRLF, LF or a
+// lone CR, and a UTF-8 byte order mark at the start is skipped.
 #include "platform/posix/profile_parse.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <string_view>
 
 #include "platform/posix/last_error.h"
-#include "platform/posix/profile_text.h"
 
 namespace {
 
-constexpr int kEntryBits = 40;
-constexpr uint64_t kEntryMask = (uint64_t{1} << kEntryBits) - 1;
+// Texts of this size and larger do not fit positions of 40 bits.
+constexpr uint64_t kTooLargeText = (uint64_t{1} << 40) - 2;
 
-// A key line's entry: the hash's top bits above the line's offset.
-uint64_t keyEntry(uint64_t hash, uint64_t offset) {
-    return (hash >> kEntryBits << kEntryBits) | offset;
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-uint64_t tagOf(uint64_t hash) {
-    return (hash & 0xFFFFFF) << kEntryBits;
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
 }
 
-size_t firstSlot(const ProfileSlots& table, uint64_t hash) {
-    return static_cast<size_t>((static_cast<unsigned __int128>(hash) * table.slots.size()) >> 64);
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Visits the entries whose tag matches, in probe order, until `matches` says yes (the
-// entry's value) or an empty slot ends the run (0).
+// A piece of the text, or a name given by the caller: [begin, end).
+struct Span {
+    const char* begin;
+    const char* end;
+    size_t size() const { return static_cast<size_t>(end - begin); }
+};
+
+Span trimmed(const char* begin, const char* end) {
+    while (begin < end && isBlank(*begin)) {
+        ++begin;
+    }
+    while (end > begin && isBlank(end[-1])) {
+        --end;
+    }
+    return {begin, end};
+}
+
+bool sameName(Span a, Span b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin, a.end, b.begin, [](char x, char y) { return lower(x) == lower(y); });
+}
+
+// 24 bits of the FNV-1a hash of the name in lower case.
+uint64_t nameHash(Span name) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char* c = name.begin; c < name.end; ++c) {
+        hash = (hash ^ static_cast<unsigned char>(lower(*c))) * 1099511628211ull;
+    }
+    return hash >> 40;
+}
+
+NameEntry entryOf(uint64_t position, uint64_t hash) {
+    NameEntry entry;
+    entry.position = position;
+    entry.hash = hash;
+    return entry;
+}
+
+// Entries in order of hash, then of position (a function object, so that sorting inlines it).
+struct ByHashThenPosition {
+    bool operator()(const NameEntry& a, const NameEntry& b) const {
+        return a.hash != b.hash ? a.hash < b.hash : a.position < b.position;
+    }
+};
+
+// The first of the (sorted) entries with this hash and a position in [from, to) for which
+// matches(position) holds; null when there is none.
 template <typename Matches>
-uint64_t probe(const ProfileSlots& table, uint64_t hash, size_t& slot, Matches matches) {
-    const size_t count = table.slots.size();
-    for (slot = firstSlot(table, hash);; slot = slot + 1 == count ? 0 : slot + 1) {
-        const uint64_t entry = table.slots[slot];
-        if (entry == 0) {
-            return 0;
-        }
-        if ((entry & ~kEntryMask) == tagOf(hash) && matches((entry & kEntryMask) - 1)) {
+const NameEntry* findEntry(const std::vector<NameEntry>& entries, uint64_t hash, uint64_t from,
+                           uint64_t to, Matches matches) {
+    const NameEntry* const end = entries.data() + entries.size();
+    for (const NameEntry* entry =
+             std::lower_bound(entries.data(), end, entryOf(from, hash), ByHashThenPosition());
+         entry != end && entry->hash == hash && entry->position < to; ++entry) {
+        if (matches(entry->position)) {
             return entry;
         }
     }
+    return nullptr;
 }
 
-void resize(ProfileSlots& table, size_t capacity) {
-    table.slots.assign(capacity, 0);
-    table.used = 0;
-}
-
-// The key of a key line that starts at `begin`: up to the first '=' on the line, trimmed;
-// false when the line has no '='.
-bool keyOfLine(const char* begin, const char* textEnd, Span& key, const char*& equals) {
-    equals = begin;
-    while (equals < textEnd && *equals != '=' && !isLineEnd(*equals)) {
-        ++equals;
+// Calls header(name) for each section header and key(line, name) for each key line (a line
+// with a '=': its name is what comes before the first one), in the order of the file. line
+// is where the key line starts after its leading blanks.
+template <typename Header, typename Key>
+void forEachLine(const std::string& text, Header header, Key key) {
+    const char* pos = text.data();
+    const char* const end = pos + text.size();
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        pos += 3;
     }
-    if (equals == textEnd || *equals != '=') {
+    while (pos < end) {
+        const char* const lineEnd = std::find_if(pos, end, isLineEnd);
+        const char* const begin = trimmed(pos, lineEnd).begin;
+        if (begin < lineEnd && *begin != ';') {
+            const char* close = lineEnd;  // a header's: just after the last ']'
+            while (*begin == '[' && close > begin + 1 && close[-1] != ']') {
+                --close;
+            }
+            const char* const equals = std::find(begin, lineEnd, '=');
+            if (*begin == '[' && close > begin + 1) {
+                header(trimmed(begin + 1, close - 1));
+            } else if (equals != lineEnd) {
+                key(begin, trimmed(begin, equals));
+            }
+        }
+        pos = lineEnd;
+        if (pos < end && *pos == '\r') {
+            ++pos;
+        }
+        if (pos < end && *pos == '\n') {
+            ++pos;
+        }
+    }
+}
+
+// Whether the key line at `line` has this key (trimmed): reads no further than the key's
+// length and the blanks after it, so a long line costs nothing here.
+bool lineHasKey(const char* line, const char* textEnd, Span key) {
+    if (static_cast<size_t>(textEnd - line) < key.size()) {
         return false;
     }
-    key = trimmed(begin, equals);
-    return true;
-}
-
-// Whether the key line at `begin` has exactly this key (a trimmed name); reads no further than the
-// key's length and the blanks after it, so a long line costs nothing here.
-bool lineHasKey(const char* begin, const char* textEnd, const char* key, size_t length) {
-    if (static_cast<size_t>(textEnd - begin) < length) {
-        return false;
-    }
-    for (size_t i = 0; i < length; ++i) {
-        if (begin[i] == '=' || isLineEnd(begin[i]) || folded(begin[i]) != folded(key[i])) {
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (line[i] == '=' || isLineEnd(line[i]) || lower(line[i]) != lower(key.begin[i])) {
             return false;
         }
     }
-    const char* after = begin + length;
+    const char* after = line + key.size();
     while (after < textEnd && isBlank(*after)) {
         ++after;
     }
     return after < textEnd && *after == '=';
 }
-
-struct Parser {
-    ParsedProfile& profile;
-    const char* text;
-    const char* textEnd;
-    int64_t current = -1;  // the section keys go to; none before the first header or under a
-                           // repeated one
-
-    uint64_t sectionHash(const char* name, size_t length) { return nameHash(0, name, length); }
-
-    void growSections() {
-        ProfileSlots& table = profile.sectionSlots;
-        resize(table, table.slots.empty() ? 16 : table.slots.size() * 2);
-        for (size_t i = 0; i < profile.sections.size(); ++i) {
-            const ProfileSection& section = profile.sections[i];
-            const uint64_t hash = sectionHash(text + section.nameBegin, section.nameLength);
-            size_t slot = 0;
-            probe(table, hash, slot, [](uint64_t) { return false; });
-            table.slots[slot] = tagOf(hash) | (i + 1);
-            ++table.used;
-        }
-    }
-
-    void header(Span name) {
-        ProfileSlots& table = profile.sectionSlots;
-        if ((table.used + 1) * 2 > table.slots.size()) {
-            growSections();
-        }
-        const uint64_t hash = sectionHash(name.begin, static_cast<size_t>(name.end - name.begin));
-        size_t slot = 0;
-        const uint64_t found = probe(table, hash, slot, [&](uint64_t number) {
-            const ProfileSection& section = profile.sections[number];
-            return sameName(name, text + section.nameBegin, section.nameLength);
-        });
-        if (found != 0) {
-            current = -1;
-            return;
-        }
-        current = static_cast<int64_t>(profile.sections.size());
-        profile.sections.push_back({static_cast<uint64_t>(name.begin - text),
-                                    static_cast<uint64_t>(name.end - name.begin)});
-        table.slots[slot] = tagOf(hash) | profile.sections.size();
-        ++table.used;
-    }
-
-    void keyLine(const char* begin) {
-        Span key{};
-        const char* equals = nullptr;
-        if (current < 0 || !keyOfLine(begin, textEnd, key, equals)) {
-            return;
-        }
-        const uint64_t hash = nameHash(static_cast<uint64_t>(current) + 1, key.begin,
-                                       static_cast<size_t>(key.end - key.begin));
-        profile.keys.push_back(keyEntry(hash, static_cast<uint64_t>(begin - text)));
-    }
-
-    void line(const char* begin, const char* end) {
-        while (begin < end && isBlank(*begin)) {
-            ++begin;
-        }
-        if (begin == end || *begin == ';') {
-            return;
-        }
-        if (*begin == '[') {
-            // The name runs to the last ']' on the line; a line without one is no header.
-            const char* close = end;
-            while (close > begin && close[-1] != ']') {
-                --close;
-            }
-            if (close > begin + 1) {
-                header(trimmed(begin + 1, close - 1));
-                return;
-            }
-        }
-        keyLine(begin);
-    }
-};
 
 // Lines in the text, at most: each key line takes one entry.
 size_t lineCount(const std::string& text) {
@@ -168,15 +152,6 @@ size_t lineCount(const std::string& text) {
         }
     }
     return count;
-}
-
-// Which section the key line at `offset` is under: the last one that starts before it.
-bool lineInSection(const ParsedProfile& profile, uint64_t offset, size_t number) {
-    const uint64_t start = profile.sections[number].nameBegin;
-    const uint64_t end = number + 1 < profile.sections.size()
-                             ? profile.sections[number + 1].nameBegin
-                             : profile.text.size();
-    return offset > start && offset < end;
 }
 
 // Copies as much of text as fits with its terminator; the count of characters copied.
@@ -208,98 +183,71 @@ DWORD copyDefault(LPCSTR defaultValue, LPSTR returned, DWORD size) {
 
 ParsedProfile parseProfileText(std::string text) {
     ParsedProfile profile;
-    if (text.size() >= kEntryMask - 1) {
+    if (text.size() >= kTooLargeText) {
         return profile;
     }
     profile.text = std::move(text);
+    const char* const start = profile.text.data();
+    auto offset = [start](const char* at) { return static_cast<uint64_t>(at - start); };
+    // Room for a key on every line at once: growing the list would briefly hold two copies.
     profile.keys.reserve(lineCount(profile.text));
-
-    const char* pos = profile.text.data();
-    const char* end = pos + profile.text.size();
-    if (profile.text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        pos += 3;
-    }
-    Parser parser{profile, profile.text.data(), end};
-    while (pos < end) {
-        const char* lineEnd = pos;
-        while (lineEnd < end && !isLineEnd(*lineEnd)) {
-            ++lineEnd;
-        }
-        parser.line(pos, lineEnd);
-        pos = lineEnd;
-        if (pos < end && *pos == '\r') {
-            ++pos;
-        }
-        if (pos < end && *pos == '\n') {
-            ++pos;
-        }
-    }
-    // Lines of one hash then stay in the order of the file, as their offsets grow.
-    sortEntries(profile.keys.data(), profile.keys.data() + profile.keys.size(), kEntryBits);
+    forEachLine(
+        profile.text,
+        [&](Span name) {
+            profile.sections.push_back(entryOf(profile.headers.size(), nameHash(name)));
+            profile.headers.push_back({offset(name.begin), name.size()});
+        },
+        [&](const char* line, Span name) {
+            profile.keys.push_back(entryOf(offset(line), nameHash(name)));
+        });
+    std::sort(profile.sections.begin(), profile.sections.end(), ByHashThenPosition());
+    std::sort(profile.keys.begin(), profile.keys.end(), ByHashThenPosition());
     return profile;
 }
 
 bool findProfileValue(const ParsedProfile& profile, const char* sectionName, const char* keyName,
                       const char*& value, size_t& length) {
-    if (profile.sectionSlots.slots.empty()) {
-        return false;
-    }
-    // Trimmed but not folded: hashing and comparing fold as they go, with nothing allocated.
-    const Span sectionSpan = trimmed(sectionName, sectionName + strlen(sectionName));
-    const Span keySpan = trimmed(keyName, keyName + strlen(keyName));
-    const std::string_view section(sectionSpan.begin,
-                                   static_cast<size_t>(sectionSpan.end - sectionSpan.begin));
-    const std::string_view key(keySpan.begin, static_cast<size_t>(keySpan.end - keySpan.begin));
-    const char* text = profile.text.data();
-    const char* textEnd = text + profile.text.size();
-    // A program reads its keys one section at a time: the last section found is kept.
-    if (!profile.lastSection.known || section != profile.lastSection.name) {
-        size_t slot = 0;
-        const uint64_t entry = probe(
-            profile.sectionSlots, nameHash(0, section.data(), section.size()), slot,
-            [&](uint64_t number) {
-                const ProfileSection& candidate = profile.sections[number];
-                return sameName(
-                    {text + candidate.nameBegin, text + candidate.nameBegin + candidate.nameLength},
-                    section.data(), section.size());
+    const char* const text = profile.text.data();
+    const char* const textEnd = text + profile.text.size();
+    const Span section = trimmed(sectionName, sectionName + strlen(sectionName));
+    const Span key = trimmed(keyName, keyName + strlen(keyName));
+
+    // The first header of that name; its section runs to the next header.
+    auto& last = profile.lastSection;
+    if (!last.known ||
+        last.name.compare(0, std::string::npos, section.begin, section.size()) != 0) {
+        const NameEntry* header =
+            findEntry(profile.sections, nameHash(section), 0, UINT64_MAX, [&](uint64_t number) {
+                const ProfileHeader& candidate = profile.headers[number];
+                const char* name = text + candidate.nameBegin;
+                return sameName({name, name + candidate.nameLength}, section);
             });
-        profile.lastSection.known = true;
-        profile.lastSection.name.assign(section.data(), section.size());
-        profile.lastSection.number = entry == 0 ? -1 : static_cast<int64_t>(entry & kEntryMask) - 1;
+        last.known = true;
+        last.name.assign(section.begin, section.size());
+        last.begin = last.end = 0;
+        if (header != nullptr) {
+            const uint64_t number = header->position;
+            last.begin = profile.headers[number].nameBegin + 1;
+            last.end = number + 1 < profile.headers.size() ? profile.headers[number + 1].nameBegin
+                                                           : profile.text.size();
+        }
     }
-    if (profile.lastSection.number < 0) {
+    const NameEntry* line =
+        findEntry(profile.keys, nameHash(key), last.begin, last.end,
+                  [&](uint64_t at) { return lineHasKey(text + at, textEnd, key); });
+    if (line == nullptr) {
         return false;
     }
-    const size_t number = static_cast<size_t>(profile.lastSection.number);
-    const uint64_t first = keyEntry(nameHash(number + 1, key.data(), key.size()), 0);
-    uint64_t offset = 0;
-    bool found = false;
-    for (auto entry = std::lower_bound(profile.keys.begin(), profile.keys.end(), first);
-         !found && entry != profile.keys.end() && (*entry & ~kEntryMask) == first; ++entry) {
-        offset = *entry & kEntryMask;
-        found = lineInSection(profile, offset, number) &&
-                lineHasKey(text + offset, textEnd, key.data(), key.size());
-    }
-    if (!found) {
-        return false;
-    }
-    const char* equals = text + offset;
-    while (*equals != '=') {
-        ++equals;
-    }
-    const char* lineEnd = equals + 1;
-    while (lineEnd < textEnd && !isLineEnd(*lineEnd)) {
-        ++lineEnd;
-    }
-    Span span = trimmed(equals + 1, lineEnd);
+    const char* const equals = std::find(text + line->position, textEnd, '=');
+    Span span = trimmed(equals + 1, std::find_if(equals + 1, textEnd, isLineEnd));
     // A value wholly in matching quotes loses them.
-    if (span.end - span.begin >= 2 && (*span.begin == '"' || *span.begin == '\'') &&
+    if (span.size() >= 2 && (*span.begin == '"' || *span.begin == '\'') &&
         span.end[-1] == *span.begin) {
         ++span.begin;
         --span.end;
     }
     value = span.begin;
-    length = static_cast<size_t>(span.end - span.begin);
+    length = span.size();
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/profile_reads.h"
 #include "platform/windows_api.h"
 
 namespace {
@@ -290,6 +291,23 @@ TEST_F(ProfileTest, ReplacementOfAHardLinkedFileIsSeen) {
     ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
     EXPECT_EQ(read(path, "s", "k").text, "2");
     EXPECT_EQ(read(keep, "s", "k").text, "1");
+}
+
+TEST_F(ProfileTest, ReadsInARowShareTheFirstLook) {
+    std::string path = write("a.ini", "[s]\nk=1\n");
+    EXPECT_EQ(read(path, "s", "k").text, "1");
+    write("a.ini", "[s]\nk=22\n");
+    beginProfileReads();
+    EXPECT_EQ(read(path, "s", "k").text, "22") << "the first read of a row looks again";
+    write("a.ini", "[s]\nk=333\n");
+    EXPECT_EQ(read(path, "s", "k").text, "22");
+    std::string missing = dir_ + "/missing.ini";
+    EXPECT_EQ(read(missing, "s", "k").text, "<default>");
+    write("missing.ini", "[s]\nk=4\n");
+    EXPECT_EQ(read(missing, "s", "k").text, "<default>");
+    endProfileReads();
+    EXPECT_EQ(read(path, "s", "k").text, "333");
+    EXPECT_EQ(read(missing, "s", "k").text, "4");
 }
 
 TEST_F(ProfileTest, ManyFilesInTurnEachGiveTheirOwnValues) {

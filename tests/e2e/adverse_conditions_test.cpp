@@ -14,6 +14,7 @@
 
 #include "tests/e2e/e2e_cases.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -28,18 +29,10 @@ bool withoutMidi() {
 
 // A copy of the executable in a directory of its own, run from there.
 struct Sandbox {
-    fs::path directory;
-    fs::path executable;
-    Sandbox() {
-        char pattern[] = "/tmp/midiparley-adverse-XXXXXX";
-        directory = mkdtemp(pattern);
-        executable = directory / "midiparley";
-        fs::copy_file(MIDIPARLEY_DEFAULT_EXE, executable);
-    }
-    ~Sandbox() {
-        std::error_code ignored;
-        fs::remove_all(directory, ignored);
-    }
+    TemporaryDirectory temporary{"midiparley-adverse"};
+    const fs::path& directory = temporary.path;
+    fs::path executable = directory / "midiparley";
+    Sandbox() { fs::copy_file(MIDIPARLEY_DEFAULT_EXE, executable); }
     ProcessResult run(std::vector<std::string> args, const std::function<void()>& inChild = {}) {
         args.insert(args.begin(), executable.string());
         return runProcess(args, "", directory.string(), 20, inChild);
@@ -80,6 +73,11 @@ TEST(AdverseConditions, RefusedStandardOutputIsAnErrorOnEveryPath) {
         ProcessResult exchange = sandbox.run(kInquiry, way.redirect);
         EXPECT_EQ(exchange.err, writeError(way.code));
         EXPECT_EQ(exchange.status, 1);
+        for (const char* info : {"-help", "-version"}) {
+            ProcessResult printed = sandbox.run({info}, way.redirect);
+            EXPECT_EQ(printed.err, writeError(way.code)) << info;
+            EXPECT_EQ(printed.status, 1) << info;
+        }
     }
 }
 

@@ -2,12 +2,15 @@
 // server of the test's own, with two instruments whose names overlap.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/posix/testing/jack_server.h"
+#include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/e2e_cases.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/listing.h"
 
 namespace {
 
@@ -31,20 +34,31 @@ void expectIdentityExchange(const std::string& out, const std::string& in, int d
                          "\nawaiting sysex data from MIDI input device " + n +
                          "...\nPress <esc> to cancel the application...\n")
         << out << ", " << in;
-    EXPECT_EQ(r.out, kUsage + "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n");
+    EXPECT_EQ(r.out, kUsage + listing(kIdentityReply));
     EXPECT_EQ(r.status, 0);
+}
+
+// Runs check with a JACK server of its own holding two instruments of those names.
+void withInstruments(const char* first, const char* second, const std::function<void()>& check) {
+    ChildProcess server, one, two;
+    std::string error;
+    const bool started = startJackServer(server, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, first, one, error) &&
+                         startInstrument(JACK_INSTRUMENT_PATH, second, two, error);
+    if (started) {
+        check();
+    }
+    stopChild(two);
+    stopChild(one);
+    stopJackServer(server);
+    EXPECT_TRUE(started) << error;
 }
 
 TEST(DeviceNamesOnJack, ListAndChooseByWholeNameOrPart) {
     if (findProgram("jackd").empty()) {
         GTEST_SKIP() << "jackd is not installed";
     }
-    ChildProcess server, box, longBox;
-    std::string error;
-    const bool started = startJackServer(server, error) &&
-                         startInstrument(JACK_INSTRUMENT_PATH, "box", box, error) &&
-                         startInstrument(JACK_INSTRUMENT_PATH, kLong.c_str(), longBox, error);
-    if (started) {
+    withInstruments("box", kLong.c_str(), [] {
         // A listing chooses no device, so a name of several is no error there.
         ProcessResult r = run({"-list", "-midiin=box"});
         EXPECT_EQ(r.out, "MIDI input devices:\n0: box:out\n1: " + kLong +
@@ -62,11 +76,27 @@ TEST(DeviceNamesOnJack, ListAndChooseByWholeNameOrPart) {
                   "1 \"" +
                       kLong + ":in\"\n");
         EXPECT_EQ(r.out + std::to_string(r.status), kUsage + "1");
+    });
+}
+
+// Names beyond ASCII: one with an escape sequence is shown escaped, in the listing and in the
+// error about several matches; letter case is ignored in Latin and Cyrillic letters too.
+TEST(DeviceNamesOnJack, ControlCharactersEscapedAndCaseFoldedBeyondAscii) {
+    if (findProgram("jackd").empty()) {
+        GTEST_SKIP() << "jackd is not installed";
     }
-    stopChild(longBox);
-    stopChild(box);
-    stopJackServer(server);
-    EXPECT_TRUE(started) << error;
+    withInstruments("Sïnth-пор", "\x1b[7mred", [] {
+        ProcessResult r = run({"-list"});
+        EXPECT_EQ(r.out,
+                  "MIDI input devices:\n0: Sïnth-пор:out\n1: \\x1B[7mred:out\n"
+                  "2: midiparley virtual instrument\nMIDI output devices:\n0: Sïnth-пор:in\n"
+                  "1: \\x1B[7mred:in\n2: midiparley virtual instrument\n");
+        expectIdentityExchange("SÏNTH", "ПОР:OUT", 0);
+        r = run({"-midiout=:IN"});
+        EXPECT_EQ(r.err,
+                  "error: -midiout=:IN matches several MIDI output devices: 0 \"Sïnth-пор:in\", "
+                  "1 \"\\x1B[7mred:in\"\n");
+    });
 }
 
 }  // namespace

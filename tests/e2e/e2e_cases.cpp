@@ -1,6 +1,9 @@
 #include "tests/e2e/e2e_cases.h"
 
-#include <cstdio>
+#include <cstdint>
+
+#include "platform/posix/winmm/instrument_answers.h"
+#include "tests/testing/listing.h"
 
 const std::string kUsage =
     "usage: midiparley [-midiout=#] [-midiin=#] [-timeout=seconds] F0 ... F7\n"
@@ -14,7 +17,7 @@ namespace {
 
 const std::string kEsc = "\x1b";
 const std::string kPress = "Press <esc> to cancel the application...\n";
-const std::string kIdentityReply = "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n";
+const std::string kIdentityReplyLine = listing(kIdentityReply);
 
 std::string awaiting(int device) {
     return "awaiting sysex data from MIDI input device " + std::to_string(device) + "...\n";
@@ -45,28 +48,10 @@ E2eCase invalidToken(const std::string& name, std::vector<std::string> args,
     return parseError(name, std::move(args), "invalid sysex data at " + token);
 }
 
-// The listing of an answer as the tool prints it: one line per 1024-byte buffer.
-std::string listing(const std::vector<int>& bytes) {
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X ", bytes[i]);
-        text += hex;
-        if ((i + 1) % 1024 == 0 || i + 1 == bytes.size()) {
-            text += "\n";
-        }
-    }
-    return text;
-}
-
 // The virtual instrument's answer to the dump request F0 7D 01 hh ll F7.
-std::vector<int> dumpAnswer(int count) {
-    std::vector<int> bytes = {0xF0, 0x7D, 0x02};
-    for (int i = 0; i < count; ++i) {
-        bytes.push_back(i & 0x7F);
-    }
-    bytes.push_back(0xF7);
-    return bytes;
+std::vector<uint8_t> dumpAnswer(uint8_t hh, uint8_t ll) {
+    const uint8_t request[] = {0xF0, 0x7D, 0x01, hh, ll, 0xF7};
+    return instrumentAnswer(request, sizeof request);
 }
 
 E2eCase exchange(const std::string& name, std::vector<std::string> args,
@@ -166,25 +151,25 @@ std::vector<E2eCase> e2eCases() {
 
     // Exchanges with the virtual instrument.
     add(exchange("IdentityRequest", {"-timeout=5", "F0", "7E", "7F", "06", "01", "F7"},
-                 "F0 7E 7F 06 01 F7", kIdentityReply));
+                 "F0 7E 7F 06 01 F7", kIdentityReplyLine));
     add(exchange("LowerCaseTokens", {"-timeout=5", "f0", "7e", "7f", "06", "01", "f7"},
-                 "F0 7E 7F 06 01 F7", kIdentityReply));
+                 "F0 7E 7F 06 01 F7", kIdentityReplyLine));
     add(exchange("LeadingZerosAndTrailingBlank", {"-timeout=5", "00F0 ", "7F", "0F7"}, "F0 7F F7",
                  "F0 7F F7 \n"));
     add(exchange("ThreeBufferAnswer", {"-timeout=5", "F0", "7D", "01", "17", "38", "F7"},
-                 "F0 7D 01 17 38 F7", listing(dumpAnswer(3000))));
+                 "F0 7D 01 17 38 F7", listing(dumpAnswer(0x17, 0x38))));
     {
         E2eCase c = exchange(
             "OptionValueInNextToken",
             {"-midiout", "0", "-midiin", "0", "-timeout", "5", "F0", "7E", "7F", "06", "01", "F7"},
-            "F0 7E 7F 06 01 F7", kIdentityReply);
+            "F0 7E 7F 06 01 F7", kIdentityReplyLine);
         add(c);
     }
 
     // The settings file beside the executable.
     {
         E2eCase c =
-            exchange("SettingsFileSuppliesTheMessage", {}, "F0 7E 7F 06 01 F7", kIdentityReply);
+            exchange("SettingsFileSuppliesTheMessage", {}, "F0 7E 7F 06 01 F7", kIdentityReplyLine);
         c.withSettings = true;
         c.settings =
             "[Settings]\r\nmidiout=0\r\nmidiin=0\r\ntimeout=5\r\nhexsysex1=F0\r\n"
@@ -234,7 +219,13 @@ std::vector<E2eCase> e2eCases() {
             "MIDI output devices:\n0: midiparley virtual instrument\n";
         c.needsMidi = true;
         add(c);
+        // Answered whatever the settings file holds (-help and -version below).
+        c.name = "ListDespiteABadSettingsFile";
+        c.withSettings = true;
+        c.settings = "[Settings]\nidle=abc\nmidiout=no such device\n";
+        add(c);
         c.name = "ListWithoutDevices";
+        c.withSettings = false;
         c.out = "MIDI input devices:\nMIDI output devices:\n";
         c.needsMidi = false;
         c.needsNoMidi = true;
@@ -249,10 +240,10 @@ std::vector<E2eCase> e2eCases() {
     add(exchange("NamesByPartOrWholeIgnoringCase",
                  {"-midiout=VIRTUAL", "-midiin", "midiparley virtual instrument", "-timeout=5",
                   "F0", "7E", "7F", "06", "01", "F7"},
-                 "F0 7E 7F 06 01 F7", kIdentityReply));
+                 "F0 7E 7F 06 01 F7", kIdentityReplyLine));
     {
         E2eCase c = exchange("NamesInSettingsFile", {"F0", "7E", "7F", "06", "01", "F7"},
-                             "F0 7E 7F 06 01 F7", kIdentityReply);
+                             "F0 7E 7F 06 01 F7", kIdentityReplyLine);
         c.withSettings = true;
         c.settings = "[Settings]\nmidiout = Virtual Instrument\nmidiin=instrument\n";
         add(c);
@@ -260,11 +251,18 @@ std::vector<E2eCase> e2eCases() {
     add(parseError("NameOfNoDevice", {"-midiin=no such device"},
                    "option needs a number value: -midiin"));
     {
-        // The settings file is read before the command line, so its name fails first.
-        E2eCase c = parseError("NameOfNoDeviceInSettingsFile", {"-midiout=0", "-timeout=x"},
+        // The settings file is read before the command line, so its name fails first...
+        E2eCase c = parseError("NameOfNoDeviceInSettingsFile", {"-timeout=x"},
                                "option needs a number value: -midiout");
         c.withSettings = true;
         c.settings = "[Settings]\nmidiout=no such device\n";
+        add(c);
+        // ...unless the command line gives that option: its name is then never looked up.
+        c = exchange("SettingsFileNameGivesWayToTheCommandLine",
+                     {"-midiout=virtual", "-midiin=virtual", "F0", "7E", "7F", "06", "01", "F7"},
+                     "F0 7E 7F 06 01 F7", kIdentityReplyLine);
+        c.withSettings = true;
+        c.settings = "[Settings]\nmidiout=um-one\nmidiin=um-one\n";
         add(c);
     }
     // Options that answer a question: status 0 before any device is touched (device 99 would
@@ -273,6 +271,9 @@ std::vector<E2eCase> e2eCases() {
         E2eCase c;
         c.name = "HelpListsEveryOption";
         c.args = {"-help", "-midiout=99", "-midiin=no such device", "F0", "01", "F7"};
+        // Nor is the settings file read, whatever it holds.
+        c.withSettings = true;
+        c.settings = "[Settings]\nidle=abc\nmidiout=no such device\n";
         c.out =
             kUsage +
             "  -midiout=#          output device, by number or name, that receives the "
@@ -301,7 +302,7 @@ std::vector<E2eCase> e2eCases() {
     {
         E2eCase c = exchange("QuietExchange",
                              {"-quiet", "-timeout=5", "F0", "7E", "7F", "06", "01", "F7"}, "", "");
-        c.out = kIdentityReply;
+        c.out = kIdentityReplyLine;
         c.err = "";
         add(c);
         c = listenOnly("QuietWarning", {"-quiet", "-timeout=0", "-midiin=99"}, 99, "");
@@ -313,8 +314,34 @@ std::vector<E2eCase> e2eCases() {
         c.withSettings = true;
         c.settings = "[Settings]\nquiet=yes\nhelp=1\nversion=1\n";
         add(c);
-        // A command line that cannot be read is answered with the usage text all the same.
-        add(parseError("QuietUnreadableCommandLine", {"-quiet", "-x"}, "invalid option: -x"));
+        // Every error is its one line: no usage text.
+        c = parseError("QuietUnreadableCommandLine", {"-quiet", "-x"}, "invalid option: -x");
+        c.out = "";
+        add(c);
+        c = parseError("QuietSettingsFileError", {"-quiet"},
+                       "option needs a number value: -timeout");
+        c.out = "";
+        c.withSettings = true;
+        c.settings = "[Settings]\ntimeout=abc\n";
+        add(c);
+        c = parseError("QuietMessageAndSendFile", {"-quiet", "-send=x.syx", "F0", "F7"},
+                       "a message on the command line and -send=x.syx exclude each other");
+        c.out = "";
+        add(c);
     }
+
+    // A question does not excuse a command line that cannot be read.
+    {
+        E2eCase c = parseError("HelpStillRefusesABadCommandLine", {"-help", "-idle=x"},
+                               "option needs a number value: -idle");
+        c.withSettings = true;
+        c.settings = "[Settings]\nidle=abc\n";
+        add(c);
+    }
+
+    // The options beyond the first three take whole decimal numbers only.
+    add(parseError("IdleWithExponent", {"-idle=1e3"}, "option needs a number value: -idle"));
+    add(parseError("GapWithPoint", {"-gap=1.5"}, "option needs a number value: -gap"));
+    add(parseError("GapTooLarge", {"-gap=2147483648"}, "number too large: -gap"));
     return cases;
 }

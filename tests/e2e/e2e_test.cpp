@@ -11,6 +11,7 @@
 
 #include "tests/e2e/e2e_cases.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
@@ -35,12 +36,11 @@ std::string withUnixLineEnds(std::string text) {
 
 // A fresh directory holding a copy of the executable (and its module), removed afterwards.
 struct Sandbox {
-    fs::path directory;
+    TemporaryDirectory temporary{"midiparley-e2e"};
+    const fs::path& directory = temporary.path;
     fs::path executable;
 
     explicit Sandbox(const fs::path& original) {
-        char pattern[] = "/tmp/midiparley-e2e-XXXXXX";
-        directory = mkdtemp(pattern);
         executable = directory / original.filename();
         fs::copy_file(original, executable);
         // The MIDI system's module goes with the program, as a user copying it is told.
@@ -48,10 +48,6 @@ struct Sandbox {
         if (fs::exists(module)) {
             fs::create_symlink(fs::absolute(module), directory / module.filename());
         }
-    }
-    ~Sandbox() {
-        std::error_code ignored;
-        fs::remove_all(directory, ignored);
     }
 };
 

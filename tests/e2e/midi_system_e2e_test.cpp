@@ -13,14 +13,17 @@
 #include <thread>
 
 #include "platform/posix/testing/jack_server.h"
+#include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/listing.h"
+#include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const std::string kExe = MIDIPARLEY_DEFAULT_EXE;
-const std::string kIdentityReply = "F0 7E 00 06 02 7D 01 00 01 00 01 00 00 00 F7 \n";
+const std::string kIdentityReplyLine = listing(kIdentityReply);
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -48,8 +51,8 @@ class WithJackServer : public testing::Test {
 };
 
 TEST_F(WithJackServer, ACopyWithoutItsModuleSaysSoAndHoldsNoBuildPath) {
-    char pattern[] = "/tmp/midiparley-copy-XXXXXX";
-    const fs::path directory = mkdtemp(pattern);
+    const TemporaryDirectory temporary("midiparley-copy");
+    const fs::path& directory = temporary.path;
     fs::copy_file(kExe, directory / "midiparley");
     ProcessResult run =
         runProcess({(directory / "midiparley").string(), "-timeout=0"}, "\x1b", "/", 30);
@@ -61,7 +64,6 @@ TEST_F(WithJackServer, ACopyWithoutItsModuleSaysSoAndHoldsNoBuildPath) {
     ProcessResult grep = runProcess(
         {"grep", "-c", fs::path(kExe).parent_path().string(), (directory / "stripped").string()},
         "", "/", 30);
-    fs::remove_all(directory);
     EXPECT_TRUE(contains(run.err, "a MIDI system is running but its module did not load:"))
         << run.err;
     EXPECT_EQ(run.status, 0);
@@ -79,7 +81,7 @@ TEST_F(WithJackServer, AStoppedServerIsLeftAfterTwoSecondsForTheVirtualInstrumen
                          "midiparley: the JACK server did not answer within 2 seconds; "
                          "going on without its ports\n"))
         << run.err;
-    EXPECT_TRUE(contains(run.out, kIdentityReply)) << run.out;
+    EXPECT_TRUE(contains(run.out, kIdentityReplyLine)) << run.out;
     EXPECT_LT(took, std::chrono::seconds(5));
 }
 
@@ -141,6 +143,19 @@ TEST_F(WithJackServer, InputBeyondTheBuffersIsCountedAsLost) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 6 + 640);  // usage, buffers
 }
 
+// Started with standard input and output closed, the tool keeps descriptor 1 from the files
+// JACK opens (its metadata database took it, and got the answer), and the answer that cannot
+// be written is an error.
+TEST_F(WithJackServer, AClosedStandardOutputIsAnErrorAndNoOtherFile) {
+    ProcessResult run =
+        runProcess({kExe, "-quiet", "F0", "7E", "7F", "06", "01", "F7"}, "", "/", 30, [] {
+            close(0);
+            close(1);
+        });
+    EXPECT_EQ(run.err, "error: cannot write to standard output: Bad file descriptor\n");
+    EXPECT_EQ(run.status, 1);
+}
+
 // The tests' own child processes: a start that fails half-way closes what it opened.
 TEST(TestChildProcess, AStartThatFailsLeavesNoDescriptorOpen) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -179,7 +194,7 @@ TEST(AlsaSequencer, ThatCannotBeOpenedIsNamedAndLeftForTheVirtualInstrument) {
                          "midiparley: the ALSA sequencer cannot be opened (Is a "
                          "directory); going on without its ports\nsent sysex"))
         << run.err;
-    EXPECT_TRUE(contains(run.out, kIdentityReply)) << run.out;
+    EXPECT_TRUE(contains(run.out, kIdentityReplyLine)) << run.out;
 }
 
 }  // namespace

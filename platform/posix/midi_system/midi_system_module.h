@@ -11,17 +11,31 @@
 
 extern "C" {
 
-// Hands bytes that arrived on an open input to the program's device, from any thread.
-typedef void (*MidiBytesArrived)(void* device, const BYTE* bytes, size_t count);
+// What the program gives the module. Each may be called from any thread of the module.
+struct MidiSystemProgram {
+    // Hands bytes that arrived on an open input to the program's device.
+    void (*arrived)(void* device, const BYTE* bytes, size_t count);
+    // The module will not touch the device again: called once for every device given to
+    // openInput, whatever its result, once the port is closed or was never opened. An open or
+    // close that the module gave up on (the system did not answer) may still use the device
+    // on the module's thread until then.
+    void (*released)(void* device);
+    // A line for the user (no line end): that the system did not answer, went away or cannot
+    // be opened. The module writes to no stream itself.
+    void (*report)(const char* line);
+};
 
 // The system's ports, numbered from 0; the same calls as the program's port backends make.
+// None of them throws; a call the module has no memory or threads for gives MMSYSERR_NOMEM
+// (0 ports, an empty name).
 struct MidiSystemPorts {
     unsigned (*inputCount)(void);
     unsigned (*outputCount)(void);
     // Copies as much of the port's name as fits with its terminator ("" for an unknown port).
     void (*inputName)(unsigned index, char* name, size_t size);
     void (*outputName)(unsigned index, char* name, size_t size);
-    // Bytes of the opened port go to `arrived` with `device` until closeInput returns.
+    // Bytes of the opened port go to `arrived` with `device` until closeInput returns; the
+    // device is given back through `released`.
     MMRESULT (*openInput)(unsigned index, void* device, void** port);
     void (*closeInput)(void* port);
     MMRESULT (*openOutput)(unsigned index, void** port);
@@ -31,9 +45,9 @@ struct MidiSystemPorts {
     MMRESULT (*sendLong)(void* port, const MIDIHDR* header);
 };
 
-// The module's one entry point, found by this name.
+// The module's one entry point, found by this name. Null when the module cannot start.
 #define MIDI_SYSTEM_PORTS_ENTRY "midiSystemPorts"
-typedef const MidiSystemPorts* (*MidiSystemPortsEntry)(MidiBytesArrived arrived);
+typedef const MidiSystemPorts* (*MidiSystemPortsEntry)(const MidiSystemProgram* program);
 
 }  // extern "C"
 

@@ -1,8 +1,10 @@
 // An instrument on a JACK server, for the tests of the real MIDI ports. It answers a device
 // inquiry (F0 7E id 06 01 F7) with an identity reply and a dump request (F0 7D 01 hh ll F7)
 // with hh * 128 + ll counting bytes, in the same process cycle; a long dump request
-// (F0 7D 05 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; any
-// other event (also a part of a long SysEx message) goes back unchanged.
+// (F0 7D 05 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; a
+// large dump request (F0 7D 06 or 08, as the virtual instrument takes it) with its messages,
+// at most 16,000 bytes a cycle in pieces of up to 4000; any other event (also a part of a long
+// SysEx message) goes back unchanged.
 // Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist,
 // "connected" each time "out" gets connected, and ends when its standard input closes.
 #include <jack/jack.h>
@@ -10,6 +12,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -24,7 +27,39 @@ jack_port_t* outPort = nullptr;
 size_t longTotal = 0;
 size_t longSent = 0;
 
+// The large dump: the request, the next message to make, and the one being sent.
+constexpr size_t kLargeBytesPerCycle = 16000;
+LargeDump large;
+unsigned largeNext = 0;
+std::vector<uint8_t> largeMessage;
+size_t largeMessageSent = 0;
+
 void quiet(const char*) {}
+
+// Sends the next pieces of the large dump, as many as the cycle and the port's buffer take.
+void sendLargePieces(void* outBuffer) {
+    size_t budget = kLargeBytesPerCycle;
+    while (budget > 0) {
+        if (largeMessageSent == largeMessage.size()) {
+            if (largeNext == large.count) {
+                large = LargeDump{};
+                return;
+            }
+            largeMessage.clear();
+            largeMessageSent = 0;
+            appendLargeDumpMessage(large, largeNext++, largeMessage);
+        }
+        size_t size = largeMessage.size() - largeMessageSent;
+        size = std::min({size, budget, size_t{4000}});
+        jack_midi_data_t* piece = jack_midi_event_reserve(outBuffer, 0, size);
+        if (piece == nullptr) {
+            return;  // the port's buffer is full for this cycle
+        }
+        std::memcpy(piece, largeMessage.data() + largeMessageSent, size);
+        largeMessageSent += size;
+        budget -= size;
+    }
+}
 
 void sendLongPiece(void* outBuffer) {
     const size_t size = longTotal - longSent < 4000 ? longTotal - longSent : 4000;
@@ -52,6 +87,14 @@ void answer(const jack_midi_event_t& request, void* outBuffer) {
         longSent = 0;
         return;
     }
+    const LargeDump asked = largeDumpRequest(request.buffer, request.size);
+    if (asked.count != 0) {
+        large = asked;
+        largeNext = 0;
+        largeMessage.clear();
+        largeMessageSent = 0;
+        return;
+    }
     const std::vector<uint8_t> reply = instrumentAnswer(request.buffer, request.size);
     jack_midi_event_write(outBuffer, request.time, reply.data(), reply.size());
 }
@@ -69,6 +112,9 @@ int process(jack_nframes_t frames, void*) {
     }
     if (longTotal != 0) {
         sendLongPiece(outBuffer);
+    }
+    if (large.count != 0) {
+        sendLargePieces(outBuffer);
     }
     return 0;
 }
@@ -100,6 +146,7 @@ int main(int argc, char** argv) {
                      static_cast<unsigned>(status));
         return 1;
     }
+    largeMessage.reserve(16400);  // the longest message: no allocation on the process thread
     inPort = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     outPort = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     if (inPort == nullptr || outPort == nullptr ||

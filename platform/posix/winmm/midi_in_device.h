@@ -38,6 +38,11 @@ struct MidiInDevice {
     uint64_t resetsAsked = 0;
     uint64_t resetsDone = 0;
     bool delivering = false;
+    // SysEx input that finds no free buffer waits a while for one, since a program may give
+    // its buffers back (the longer once it has done so while the input ran); after a wait in
+    // vain it is dropped until a buffer is queued again.
+    bool buffersCameBack = false;
+    bool droppingSysEx = false;
     bool opened = false;
     bool closing = false;
     std::thread::id threadId;
@@ -50,6 +55,8 @@ bool startDelivery(MidiInDevice& device);
 // Delivers MIM_CLOSE and ends the delivery thread. No input may arrive any more.
 void endDelivery(MidiInDevice& device);
 bool onDeliveryThread(const MidiInDevice& device);
+// Queues a header for SysEx input (the caller holds the lock and has checked the header).
+void queueBufferLocked(MidiInDevice& device, MIDIHDR* header);
 // Ends delivery of input; returns once no callback for earlier input is running.
 void stopLocked(std::unique_lock<std::mutex>& lock, MidiInDevice& device);
 // Hands every queued buffer back on the delivery thread and returns after the callbacks.

@@ -88,6 +88,11 @@ void feedData(SysExAssembler& state, std::deque<MIDIHDR*>& queue, BYTE byte,
     }
 }
 
+// Whether the byte is stored in a header: the start of a SysEx, or its data and its end.
+bool needsHeader(const SysExAssembler& state, BYTE byte) {
+    return byte == 0xF0 || (state.inSysEx && (byte < 0x80 || byte == 0xF7));
+}
+
 }  // namespace
 
 int shortMessageLength(BYTE status) {
@@ -117,15 +122,19 @@ int shortMessageLength(BYTE status) {
     }
 }
 
-void assembleBytes(SysExAssembler& state, std::deque<MIDIHDR*>& queue, const BYTE* bytes,
-                   size_t count, std::vector<InputEvent>& out) {
+size_t assembleBytes(SysExAssembler& state, std::deque<MIDIHDR*>& queue, const BYTE* bytes,
+                     size_t count, std::vector<InputEvent>& out, bool stopWhenNoBuffer) {
     for (size_t i = 0; i < count; ++i) {
+        if (stopWhenNoBuffer && queue.empty() && needsHeader(state, bytes[i])) {
+            return i;
+        }
         if (bytes[i] & 0x80) {
             feedStatus(state, queue, bytes[i], out);
         } else {
             feedData(state, queue, bytes[i], out);
         }
     }
+    return count;
 }
 
 void returnAllBuffers(SysExAssembler& state, std::deque<MIDIHDR*>& queue,

@@ -30,10 +30,11 @@ int shortMessageLength(BYTE status);
 
 // Feeds input bytes. SysEx bytes fill the queue's front header, which is returned (popped,
 // marked done, reported as MIM_LONGDATA) once full or holding F7; with no header queued they
-// are lost, and counted in state.lostBytes. Realtime bytes never interrupt a SysEx; any other
-// status byte ends it.
-void assembleBytes(SysExAssembler& state, std::deque<MIDIHDR*>& queue, const BYTE* bytes,
-                   size_t count, std::vector<InputEvent>& out);
+// are lost, and counted in state.lostBytes, unless stopWhenNoBuffer: then the feed stops at
+// the first byte that needs a header while none is queued. Realtime bytes never interrupt a
+// SysEx; any other status byte ends it. Returns the number of bytes taken.
+size_t assembleBytes(SysExAssembler& state, std::deque<MIDIHDR*>& queue, const BYTE* bytes,
+                     size_t count, std::vector<InputEvent>& out, bool stopWhenNoBuffer = false);
 
 // Returns every queued header (a partly filled one keeps its bytes) and forgets a SysEx in
 // progress, as a reset of the input does.

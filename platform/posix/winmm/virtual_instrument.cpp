@@ -1,9 +1,6 @@
 // The built-in virtual instrument: one input and one output device that behave as an
 // instrument on a cable. What is sent to its output is answered on its input, on the input's
-// delivery thread, with no delay of its own; only a bulk dump paces its messages.
-#include <pthread.h>
-#include <sched.h>
-
+// delivery thread, with no delay of its own; only dumps pace their messages.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/realtime_priority.h"
 #include "platform/posix/winmm/instrument_answers.h"
 #include "platform/posix/winmm/midi_ports.h"
 #include "platform/posix/winmm/virtual_instrument_hooks.h"
@@ -23,12 +21,24 @@ namespace {
 const char kInstrumentName[] = "midiparley virtual instrument";
 constexpr BYTE kNonCommercialId = kInstrumentManufacturerId;
 constexpr std::chrono::milliseconds kDumpPause{10};
+constexpr size_t kDumpChunkBytes = 64 * 1024;
+// How long a large dump waits for the input to take a chunk before it sends the next anyway.
+constexpr DWORD kChunkTakenMs = 5000;
+
+// A dump on its way: a bulk dump (03), one message at a time 10 ms apart, or a large dump
+// (06, 08) in chunks, each sent once the input has taken the one before, so that the dump
+// never waits in memory as a whole.
+struct DumpJob {
+    bool paced = false;
+    LargeDump large;  // of a large dump
+    unsigned count = 0;
+    unsigned next = 0;  // the next message to send
+};
 
 struct Instrument {
     std::mutex mutex;
     std::shared_ptr<MidiInDevice> input;
-    // The bulk dump being sent, message by message, on a thread of its own.
-    std::deque<std::vector<BYTE>> dumpQueue;
+    std::deque<DumpJob> dumpJobs;
     std::condition_variable dumpWake;
     bool dumping = false;
     std::thread dumper;
@@ -79,34 +89,53 @@ std::vector<BYTE> bulkDumpMessage(BYTE k) {
     return message;
 }
 
-// Sends the queued dump messages with a pause before each later one, as an instrument takes
-// time between the patches of a bank. Ends when the queue is empty.
+// The next bytes of the front job; the job leaves the queue with its last message.
+std::vector<BYTE> nextDumpBytes(std::deque<DumpJob>& jobs) {
+    DumpJob& job = jobs.front();
+    std::vector<BYTE> bytes;
+    if (job.paced) {
+        bytes = bulkDumpMessage(static_cast<BYTE>(job.next++));
+    }
+    while (!job.paced && job.next < job.count && bytes.size() < kDumpChunkBytes) {
+        appendLargeDumpMessage(job.large, job.next++, bytes);
+    }
+    if (job.next == job.count) {
+        jobs.pop_front();
+    }
+    return bytes;
+}
+
+// Sends the queued dumps; a bulk dump pauses before each later message, as an instrument
+// takes time between the patches of a bank. Ends when the queue is empty.
 void runDump(Instrument* s) {
     // At the input delivery's priority where allowed: the pauses are the instrument's, not
     // those of a busy machine, which would otherwise stretch them past a collector's idle time.
-    sched_param priority{};
-    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+    takeLowestRealtimePriority();
     std::unique_lock<std::mutex> lock(s->mutex);
     bool first = true;
-    while (!s->dumpQueue.empty()) {
-        if (!first) {
-            s->dumpWake.wait_for(lock, kDumpPause, [s] { return s->dumpQueue.empty(); });
-            if (s->dumpQueue.empty()) {
+    while (!s->dumpJobs.empty()) {
+        const bool paced = s->dumpJobs.front().paced;
+        if (paced && !first) {
+            s->dumpWake.wait_for(lock, kDumpPause, [s] { return s->dumpJobs.empty(); });
+            if (s->dumpJobs.empty()) {
                 break;
             }
         }
         first = false;
-        sendToInput(*s, s->dumpQueue.front());
-        s->dumpQueue.pop_front();
+        sendToInput(*s, nextDumpBytes(s->dumpJobs));
+        if (!paced && s->input) {
+            // Without the instrument's lock: the input's callbacks may send to the instrument.
+            const std::shared_ptr<MidiInDevice> input = s->input;
+            lock.unlock();
+            midiInputAwaitDelivered(*input, kChunkTakenMs);
+            lock.lock();
+        }
     }
     s->dumping = false;
 }
 
-void queueDump(Instrument& s, int count) {
-    for (int k = 0; k < count; ++k) {
-        s.dumpQueue.push_back(bulkDumpMessage(static_cast<BYTE>(k)));
-    }
+void queueDump(Instrument& s, const DumpJob& job) {
+    s.dumpJobs.push_back(job);
     if (!s.dumping) {
         // An earlier dump thread has left the lock for good once it cleared `dumping`.
         if (s.dumper.joinable()) {
@@ -119,13 +148,22 @@ void queueDump(Instrument& s, int count) {
 
 // Drops a dump in progress (the input closed, or the tests start afresh).
 void dropDump(Instrument& s) {
-    s.dumpQueue.clear();
+    s.dumpJobs.clear();
     s.dumpWake.notify_all();
 }
 
 void playLong(Instrument& s, std::vector<BYTE> bytes) {
+    const LargeDump large = largeDumpRequest(bytes.data(), bytes.size());
     if (const int count = bulkDumpCount(bytes)) {
-        queueDump(s, count);
+        DumpJob job;
+        job.paced = true;
+        job.count = static_cast<unsigned>(count);
+        queueDump(s, job);
+    } else if (large.count != 0) {
+        DumpJob job;
+        job.large = large;
+        job.count = large.count;
+        queueDump(s, job);
     } else {
         sendToInput(s, instrumentAnswer(bytes.data(), bytes.size()));
     }

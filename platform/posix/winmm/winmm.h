@@ -91,9 +91,6 @@ MMRESULT midiInStop(HMIDIIN handle);
 MMRESULT midiInReset(HMIDIIN handle);
 MMRESULT midiInUnprepareHeader(HMIDIIN handle, LPMIDIHDR header, UINT headerSize);
 MMRESULT midiInClose(HMIDIIN handle);
-// Not a Windows function: SysEx bytes the input received while no buffer was queued, which
-// Windows drops without a word. Saturates at 0xFFFFFFFF; 0 for an unknown handle.
-DWORD midiInLostSysExBytes(HMIDIIN handle);
 
 MMRESULT midiOutOpen(LPHMIDIOUT handle, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
                      DWORD flags);

@@ -106,9 +106,7 @@ MMRESULT midiInAddBuffer(HMIDIIN handle, LPMIDIHDR header, UINT headerSize) {
     if (!(header->dwFlags & MHDR_PREPARED)) {
         return MIDIERR_UNPREPARED;
     }
-    header->dwBytesRecorded = 0;
-    header->dwFlags = (header->dwFlags | MHDR_INQUEUE) & ~static_cast<DWORD>(MHDR_DONE);
-    device->buffers.push_back(header);
+    queueBufferLocked(*device, header);
     return MMSYSERR_NOERROR;
 }
 
@@ -190,13 +188,4 @@ MMRESULT midiInClose(HMIDIIN handle) {
     device->backend->closeInput(device->port);
     endDelivery(*device);
     return MMSYSERR_NOERROR;
-}
-
-DWORD midiInLostSysExBytes(HMIDIIN handle) {
-    std::shared_ptr<MidiInDevice> device = findDevice(handle);
-    if (!device) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(device->mutex);
-    return static_cast<DWORD>(std::min<size_t>(device->assembler.lostBytes, 0xFFFFFFFF));
 }

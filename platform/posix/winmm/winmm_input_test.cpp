@@ -1,7 +1,6 @@
 // MIDI input through the virtual instrument: what the callback receives, and when.
 #include <gtest/gtest.h>
 
-#include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -11,13 +10,12 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/posix/realtime_priority.h"
 #include "platform/posix/testing/midi_test_input.h"
 #include "platform/posix/testing/virtual_instrument_control.h"
+#include "platform/posix/winmm/instrument_answers.h"
 
 namespace {
-
-const std::vector<BYTE> kIdentityReply = {0xF0, 0x7E, 0x00, 0x06, 0x02, 0x7D, 0x01, 0x00,
-                                          0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0xF7};
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Address space cut to just above what the process uses, so that no thread stack fits; in a
@@ -276,11 +274,7 @@ void CALLBACK notePolicy(HMIDIIN, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR)
 // input; it gets one wherever this process may have it.
 TEST_F(VirtualInput, DeliveryRunsAtRealTimePriorityWhereAllowed) {
     bool allowed = false;
-    std::thread probe([&allowed] {
-        sched_param priority{};
-        priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
-        allowed = pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) == 0;
-    });
+    std::thread probe([&allowed] { allowed = takeLowestRealtimePriority(); });
     probe.join();
     HMIDIIN in = nullptr;
     ASSERT_EQ(

@@ -1,0 +1,5 @@
+#include "platform/profile_reads.h"
+
+void beginProfileReads() {}
+
+void endProfileReads() {}
