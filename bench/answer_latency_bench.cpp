@@ -52,7 +52,7 @@ struct Instrument {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             sentAt.store(Clock::now().time_since_epoch().count());
-            virtualInstrumentInject(kIdentityReply);
+            virtualInstrumentInject(identityReply());
             ++answered;
             lock.lock();
         }

@@ -34,7 +34,7 @@ void expectIdentityExchange(const std::string& out, const std::string& in, int d
                          "\nawaiting sysex data from MIDI input device " + n +
                          "...\nPress <esc> to cancel the application...\n")
         << out << ", " << in;
-    EXPECT_EQ(r.out, kUsage + listing(kIdentityReply));
+    EXPECT_EQ(r.out, kUsage + listing(identityReply()));
     EXPECT_EQ(r.status, 0);
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 const std::string kEsc = "\x1b";
 const std::string kPress = "Press <esc> to cancel the application...\n";
-const std::string kIdentityReplyLine = listing(kIdentityReply);
+const std::string kIdentityReplyLine = listing(identityReply());
 
 std::string awaiting(int device) {
     return "awaiting sysex data from MIDI input device " + std::to_string(device) + "...\n";

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kExe = MIDIPARLEY_DEFAULT_EXE;
-const std::string kIdentityReplyLine = listing(kIdentityReply);
+const std::string kIdentityReplyLine = listing(identityReply());
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

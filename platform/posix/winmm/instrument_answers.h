@@ -4,16 +4,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 // The manufacturer id for non-commercial use, which the instruments answer as.
 constexpr uint8_t kInstrumentManufacturerId = 0x7D;
 
 // The identity reply the instruments give: manufacturer 7D, family 01 00, model 01 00,
-// version 01 00 00 00.
-inline const std::vector<uint8_t> kIdentityReply = {
-    0xF0, 0x7E, 0x00, 0x06, 0x02, kInstrumentManufacturerId, 0x01, 0x00, 0x01, 0x00,
-    0x01, 0x00, 0x00, 0x00, 0xF7};
+// version 01 00 00 00. Plain bytes, so that the program allocates nothing before main (a run
+// short of memory then ends with its error line instead of an abort).
+constexpr uint8_t kIdentityReplyBytes[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, kInstrumentManufacturerId,
+                                           0x01, 0x00, 0x01, 0x00, 0x01, 0x00,
+                                           0x00, 0x00, 0xF7};
+
+inline std::vector<uint8_t> identityReply() {
+    return std::vector<uint8_t>(std::begin(kIdentityReplyBytes), std::end(kIdentityReplyBytes));
+}
 
 // The answer to a complete message: the identity reply to a universal device inquiry
 // (F0 7E id 06 01 F7, any device id), hh * 128 + ll counting bytes (byte i is i AND 7F) in
@@ -21,7 +27,7 @@ inline const std::vector<uint8_t> kIdentityReply = {
 inline std::vector<uint8_t> instrumentAnswer(const uint8_t* m, size_t size) {
     const bool sysEx = size == 6 && m[0] == 0xF0 && m[5] == 0xF7;
     if (sysEx && m[1] == 0x7E && m[2] <= 0x7F && m[3] == 0x06 && m[4] == 0x01) {
-        return kIdentityReply;
+        return identityReply();
     }
     if (sysEx && m[1] == kInstrumentManufacturerId && m[2] == 0x01 && m[3] <= 0x7F &&
         m[4] <= 0x7F) {

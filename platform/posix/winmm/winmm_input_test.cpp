@@ -104,7 +104,7 @@ TEST_F(VirtualInput, DeviceInquiryIsAnsweredWithIdentityReplyInOneBuffer) {
         ASSERT_TRUE(recorder_.awaitSysExEnd(1));
         std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
         ASSERT_EQ(buffers.size(), 1u);
-        EXPECT_EQ(buffers[0].bytes, kIdentityReply);
+        EXPECT_EQ(buffers[0].bytes, identityReply());
         EXPECT_EQ(buffers[0].flags & (MHDR_DONE | MHDR_INQUEUE | MHDR_PREPARED),
                   static_cast<DWORD>(MHDR_DONE | MHDR_PREPARED));
     }

@@ -115,7 +115,7 @@ TEST_F(JackPorts, DeviceInquiryGetsTheInstrumentsIdentityReply) {
     ASSERT_TRUE(recorder_.awaitSysExEnd(1));
     std::vector<ReceivedEvent> buffers = recorder_.ofType(MIM_LONGDATA);
     ASSERT_EQ(buffers.size(), 1u);
-    EXPECT_EQ(buffers[0].bytes, kIdentityReply);
+    EXPECT_EQ(buffers[0].bytes, identityReply());
 }
 
 TEST_F(JackPorts, AnswerOf3000BytesFillsThreeBuffers) {
