@@ -16,6 +16,7 @@ bool loadFileToSend(const BulkOptions& options, SyxFile& file);
 // not collected for nothing. False with the error line written (status 1).
 bool checkSavePath(const BulkOptions& options);
 
-// With -save: writes the received SysEx bytes to the file, or says that nothing came. False
-// with the error line written when the file cannot be written.
+// With -save: writes the received SysEx bytes to the file (as hex text, one message a line,
+// when its name ends in .txt in any letter case), or says that nothing came. False with the
+// error line written when the file cannot be written.
 bool saveReceived(const BulkOptions& options, const std::vector<uint8_t>& bytes, int32_t inDevice);

@@ -117,14 +117,28 @@ std::string lineAndColumn(const TextPosition& at) {
 
 }  // namespace
 
-bool isHexText(const std::vector<uint8_t>& content) {
-    for (size_t i = byteOrderMarkLength(content); i < content.size(); ++i) {
-        const uint8_t c = content[i];
-        if (!isLineEnd(c) && (c == ',' || !isSeparator(c))) {
-            return isHexDigitByte(c) || isCommentStart(c);
+void probeFileKind(FileKindProbe& probe, const uint8_t* bytes, size_t count, size_t offset) {
+    static const uint8_t kMark[] = {0xEF, 0xBB, 0xBF};
+    using Kind = FileKindProbe::Kind;
+    for (size_t i = 0; i < count && probe.kind == Kind::Undecided; ++i) {
+        const uint8_t c = bytes[i];
+        const size_t at = offset + i;
+        if (at < sizeof kMark && probe.markBytes == at && c == kMark[at]) {
+            ++probe.markBytes;
+        } else if (probe.markBytes > 0 && probe.markBytes < sizeof kMark) {
+            probe.kind = Kind::Raw;  // a mark begun and not finished: its first byte counts
+        } else if (isLineEnd(c) || (c != ',' && isSeparator(c))) {
+            continue;
+        } else {
+            probe.kind = isHexDigitByte(c) || isCommentStart(c) ? Kind::HexText : Kind::Raw;
         }
     }
-    return false;
+}
+
+bool isHexText(const std::vector<uint8_t>& content) {
+    FileKindProbe probe;
+    probeFileKind(probe, content.data(), content.size(), 0);
+    return probe.kind == FileKindProbe::Kind::HexText;
 }
 
 bool readHexText(const std::vector<uint8_t>& content, const std::string& path, SyxFile& file,

@@ -4,15 +4,27 @@
 // the end of the line. The bytes must form messages as in a .syx file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "driver/syx_file.h"
 
-// Whether content is hex text rather than raw SysEx: the first byte that is no blank or line
-// end is a hex digit, # or ;. A .syx file starts with F0, which is none of these. A UTF-8
-// byte order mark at the start (some editors write one) is passed over.
+// Tells hex text from raw SysEx by a file's start, a piece at a time: it is hex text when the
+// first byte that is no blank or line end is a hex digit, # or ;. A .syx file starts with F0,
+// which is none of these. A UTF-8 byte order mark at the start (some editors write one) is
+// passed over.
+struct FileKindProbe {
+    enum class Kind { Undecided, Raw, HexText };
+    Kind kind = Kind::Undecided;
+    size_t markBytes = 0;  // of the byte order mark, seen at the start so far
+};
+
+// Looks at the next count bytes of the file, the first of them at offset, while undecided.
+void probeFileKind(FileKindProbe& probe, const uint8_t* bytes, size_t count, size_t offset);
+
+// Whether the whole content is hex text by the probe's rule.
 bool isHexText(const std::vector<uint8_t>& content);
 
 // Reads content (the file's bytes) as hex text into file.bytes and splits it into messages

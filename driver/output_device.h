@@ -1,14 +1,19 @@
 // The output device's two steps, each failure reported with its line on standard error: the
-// typed message and the messages of a .syx file are sent the same way.
+// typed message and the messages of a .syx file are sent the same way, whole or paced.
 #pragma once
 
 #include <cstdint>
+
+#include "driver/paced_parts.h"
 
 struct SysExSender;
 
 // Opens outDevice for sender; false with "cannot open MIDI output device N" written.
 bool openOutputDevice(SysExSender& sender, int32_t outDevice);
 
-// Sends length bytes as one long message on sender's open device; false with "sending sysex
-// data to MIDI output device N failed" written.
-bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length);
+// Sends one whole message of length bytes on sender's open device: as one long message, or
+// with pace.partBytes set as consecutive long messages of at most that many bytes with
+// pace.pauseMs after each but the last, which the receiver takes as the one message. False
+// with "sending sysex data to MIDI output device N failed" written.
+bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length,
+                        const Pace& pace);

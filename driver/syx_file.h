@@ -35,6 +35,7 @@ size_t syxMessageLength(const SyxFile& file, size_t index);
 // too. On failure errorOffset is the offending byte's offset and errorText says what is wrong.
 bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText);
 
-// Reads and checks path, at most kFileReadLimit bytes. On failure errorText is the whole error
-// line without "error: ".
+// Reads and checks path, at most kFileReadLimit bytes: raw SysEx, or hex text when its first
+// byte that is no blank says so (driver/hex_text_file.h). On failure errorText is the whole
+// error line without "error: ".
 bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText);

@@ -23,7 +23,7 @@ std::string oversizedMessageError(const SyxFile& file, const std::string& path) 
 }
 
 bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice, int32_t gapMs,
-                 const std::function<void()>& afterEach) {
+                 const Pace& pace, const std::function<void()>& afterEach) {
     SysExSender sender;
     if (!openOutputDevice(sender, outDevice)) {
         return false;
@@ -39,7 +39,7 @@ bool sendSyxFile(const SyxFile& file, const std::string& path, int32_t outDevice
             std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
         }
         const int32_t length = static_cast<int32_t>(syxMessageLength(file, i));
-        if (!sendOnOutputDevice(sender, file.bytes.data() + file.messageStarts[i], length)) {
+        if (!sendOnOutputDevice(sender, file.bytes.data() + file.messageStarts[i], length, pace)) {
             return false;
         }
         bytes += static_cast<uint64_t>(length);
