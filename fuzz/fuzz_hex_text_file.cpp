@@ -1,7 +1,9 @@
 // Hex text files on any bytes: the reading is compared with a plain reading of the rules
 // (pairs of hex digits, an optional 0x before a pair, blanks, commas, line ends, comments
 // from # or ; to the line's end), an error must name a line and column inside the text, and
-// what reads is written in the listing's format and must read back the same.
+// what reads is written in the listing's format and must read back the same. The file's kind
+// is told alike whole and in pieces.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -50,6 +52,12 @@ bool plainReading(const std::vector<uint8_t>& text, std::vector<uint8_t>& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> text(data, data + size);
+    // A file's kind is told the same when its start arrives in pieces, as a read gives them.
+    FileKindProbe pieces;
+    for (size_t at = 0; at < size; at += 1 + at % 3) {
+        probeFileKind(pieces, data + at, std::min<size_t>(1 + at % 3, size - at), at);
+    }
+    FUZZ_CHECK((pieces.kind == FileKindProbe::Kind::HexText) == isHexText(text));
     SyxFile file;
     std::string error;
     const bool accepted = readHexText(text, "f", file, error);
