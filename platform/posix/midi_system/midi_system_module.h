@@ -15,6 +15,9 @@ extern "C" {
 struct MidiSystemProgram {
     // Hands bytes that arrived on an open input to the program's device.
     void (*arrived)(void* device, const BYTE* bytes, size_t count);
+    // SysEx bytes that arrived on an open input but could not be handed on (no room for them
+    // while the program was late): counted by the device as input lost.
+    void (*lost)(void* device, size_t count);
     // The module will not touch the device again: called once for every device given to
     // openInput, whatever its result, once the port is closed or was never opened. An open or
     // close that the module gave up on (the system did not answer) may still use the device

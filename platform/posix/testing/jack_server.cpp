@@ -2,34 +2,65 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "platform/posix/testing/jack_registry.h"
+
 namespace {
 
 constexpr int kStartBoundMs = 5000;
 constexpr int kStopBoundMs = 2000;
-
-std::string serverName() {
-    return "midiparley-test-" + std::to_string(getpid());
-}
+constexpr int kServerStopBoundMs = 10000;
 
 // JACK servers started side by side (parallel test runs) now and then refuse their clients
 // (status JackServerError), so test processes take turns. The kernel drops the lock with the
 // process, however it ends.
 int serverTurn = -1;
+
+// One server runs at a time (the turn above), under the first of a few fixed names that is
+// free: a server that ended without its clean stop keeps its slot in JACK's registry of eight
+// until a server of the same name starts, which the next run's does. The further names serve
+// when a server of the first is still running (one stopped by a test whose process died).
+const std::vector<std::string> kServerNames = {"midiparley-test-0", "midiparley-test-1",
+                                               "midiparley-test-2", "midiparley-test-3"};
+std::string serverName;
+
+// What clients and the server leave in JACK's directory, for a server of that name.
+void removeServerFiles(const std::string& name) {
+    const std::string mark = "_" + name + "_";
+    if (DIR* directory = opendir("/dev/shm")) {
+        while (dirent* entry = readdir(directory)) {
+            std::string file = entry->d_name;
+            if (file.compare(0, 4, "jack") == 0 && file.find(mark) != std::string::npos) {
+                unlink(("/dev/shm/" + file).c_str());
+            }
+        }
+        closedir(directory);
+    }
+}
+
+// The last lines of what jackd wrote to `file`.
+std::string tailOf(int file) {
+    char text[600];
+    const off_t size = lseek(file, 0, SEEK_END);
+    const off_t from = size > static_cast<off_t>(sizeof text) ? size - sizeof text : 0;
+    const ssize_t got = pread(file, text, sizeof text, from);
+    std::string said(text, got > 0 ? static_cast<size_t>(got) : 0);
+    while (!said.empty() && said.back() == '\n') {
+        said.pop_back();
+    }
+    return said;
+}
 
 // One lock file per user: one created by another user (root) may not be open to this one.
 // flock needs no write access, so it is opened read-only.
@@ -53,86 +84,13 @@ bool takeServerTurn(std::string& error) {
     return true;
 }
 
-// Forks and runs the program. The child ends with this process (SIGTERM when it dies); its
-// standard output and error go to `output` (or are discarded), and its standard input is a
-// pipe kept in child.input when `keepInput`.
-bool spawn(const std::vector<std::string>& args, bool keepInput, int* output, ChildProcess& child) {
-    int in[2] = {-1, -1};
-    int out[2] = {-1, -1};
-    auto closePipes = [&] {
-        for (int fd : {in[0], in[1], out[0], out[1]}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
-    };
-    if ((keepInput && pipe2(in, O_CLOEXEC) != 0) || (output && pipe2(out, O_CLOEXEC) != 0)) {
-        closePipes();
-        return false;
-    }
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) {
-            _exit(127);
-        }
-        int null = open("/dev/null", O_RDWR);
-        dup2(keepInput ? in[0] : null, 0);
-        dup2(output ? out[1] : null, 1);
-        dup2(output ? out[1] : null, 2);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0) {
-        closePipes();
-        return false;
-    }
-    if (keepInput) {
-        close(in[0]);
-        child.input = in[1];
-    }
-    if (output) {
-        close(out[1]);
-        *output = out[0];
-    }
-    child.pid = pid;
-    return true;
-}
-
-// Waits up to `ms` for the child to end; reaps it and gives its status when it has.
-bool waitExit(pid_t pid, int ms, int* status) {
-    int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd >= 0) {
-        pollfd ready{pidfd, POLLIN, 0};
-        poll(&ready, 1, ms);
-        close(pidfd);
-        return waitpid(pid, status, WNOHANG) == pid;
-    }
-    // Kernels without pidfd: look again every few milliseconds.
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        if (waitpid(pid, status, WNOHANG) == pid) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < giveUp);
-    return false;
-}
-
 bool serverAnswers(const std::string& lsp) {
     ChildProcess probe;
     int status = 0;
-    if (!spawn({lsp}, false, nullptr, probe)) {
+    if (!spawnChild({lsp}, false, nullptr, probe)) {
         return false;
     }
-    if (!waitExit(probe.pid, kStopBoundMs, &status)) {
+    if (!waitChildExit(probe.pid, kStopBoundMs, &status)) {
         stopChild(probe);
         return false;
     }
@@ -141,27 +99,87 @@ bool serverAnswers(const std::string& lsp) {
 
 }  // namespace
 
-std::string findProgram(const char* name) {
-    const char* path = std::getenv("PATH");
-    std::string directories = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= directories.size()) {
-        size_t end = directories.find(':', start);
-        if (end == std::string::npos) {
-            end = directories.size();
-        }
-        std::string candidate = directories.substr(start, end - start) + "/" + name;
-        struct stat info {};
-        if (end > start && stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        start = end + 1;
+namespace {
+
+// Only its clean stop gives up a server's slot in JACK's registry; a loaded machine may be slow.
+void endServer(ChildProcess& server) {
+    int status = 0;
+    if (server.pid > 0 && kill(server.pid, SIGTERM) == 0 &&
+        waitChildExit(server.pid, kServerStopBoundMs, &status)) {
+        server.pid = -1;
     }
-    return std::string();
+    stopChild(server);
 }
 
-bool startJackServer(ChildProcess& server, std::string& error) {
+// Starts jackd as the server `name` (exported as JACK_DEFAULT_SERVER) and waits, bounded,
+// until it answers.
+bool runServer(const std::string& jackd, const std::string& lsp, const std::string& name,
+               unsigned periodFrames, ChildProcess& server, std::string& error) {
+    removeServerFiles(name);  // of its last server, if that one was killed
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
+    // What it says goes to a file without a name, read only when it ends at start.
+    char path[] = "/tmp/midiparley-jackd-XXXXXX";
+    const int said = mkostemp(path, O_CLOEXEC);
+    if (said >= 0) {
+        unlink(path);
+    }
+    // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
+    // of missing it, which would lose the MIDI events of that cycle. Its cost: every cycle
+    // waits for the slowest client, up to 5 s for one that does not answer or died while
+    // active, as a tool that gave up on the server leaves them (the case then starts again on
+    // a fresh server, see jackDidNotAnswer). Tests learn of connections from the instrument
+    // rather than open clients of their own beside the tool's.
+    if (!spawnChild({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p",
+                     std::to_string(periodFrames)},
+                    false, nullptr, server, said)) {
+        close(said);
+        error = "cannot start jackd";
+        return false;
+    }
+    // jackd tells nobody when it is ready; ask it with jack_lsp until it answers.
+    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
+    bool answered = false;
+    while (!answered && std::chrono::steady_clock::now() < giveUp) {
+        int status = 0;
+        if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
+            server.pid = -1;
+            error = "jackd (server " + name + ") ended at start with status " +
+                    std::to_string(status) + ": " + tailOf(said);
+            break;
+        }
+        answered = serverAnswers(lsp);
+        if (!answered) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    if (!answered && server.pid > 0) {
+        error =
+            "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms: " + tailOf(said);
+        endServer(server);
+    }
+    close(said);
+    return answered;
+}
+
+// Gives back the slots of test servers that went without their clean stop, under any name
+// these tests have used: a server started under such a name takes the slot over and frees
+// it when it stops.
+void reclaimSlotsOfGoneTestServers(const std::string& jackd, const std::string& lsp) {
+    for (const JackServerSlot& slot : readJackRegistry()) {
+        if (slot.uid == getuid() && !slot.running && slot.name.rfind("midiparley-test-", 0) == 0) {
+            ChildProcess server;
+            std::string ignored;
+            runServer(jackd, lsp, slot.name, 256, server, ignored);
+            endServer(server);
+            removeServerFiles(slot.name);
+        }
+    }
+}
+
+}  // namespace
+
+bool startJackServer(ChildProcess& server, std::string& error, unsigned periodFrames) {
     std::string jackd = findProgram("jackd");
     std::string lsp = findProgram("jack_lsp");
     if (jackd.empty() || lsp.empty()) {
@@ -171,40 +189,22 @@ bool startJackServer(ChildProcess& server, std::string& error) {
     if (!takeServerTurn(error)) {
         return false;
     }
-    std::string name = serverName();
-    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);  // no client may start a server of its own
-    // Synchronous mode: a client that the loaded machine runs late delays the cycle instead
-    // of missing it, which would lose the MIDI events of that cycle. Its cost: a client opening
-    // while another connects ports now and then stops its cycles for good (seen with JACK's own
-    // tools too), so tests learn of connections from the instrument, not from jack_lsp.
-    if (!spawn({jackd, "-r", "-S", "-p", "64", "-d", "dummy", "-r", "48000", "-p", "256"}, false,
-               nullptr, server)) {
-        error = "cannot start jackd";
+    reclaimSlotsOfGoneTestServers(jackd, lsp);
+    serverName = chooseJackServerName(readJackRegistry(), kServerNames, error);
+    return !serverName.empty() && runServer(jackd, lsp, serverName, periodFrames, server, error);
+}
+
+bool jackDidNotAnswer(const std::string& toolErrors) {
+    if (toolErrors.find("midiparley: the JACK server did not answer within") == std::string::npos) {
         return false;
     }
-    // jackd tells nobody when it is ready; ask it with jack_lsp until it answers.
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartBoundMs);
-    while (std::chrono::steady_clock::now() < giveUp) {
-        int status = 0;
-        if (waitpid(server.pid, &status, WNOHANG) == server.pid) {
-            server.pid = -1;
-            error = "jackd ended at start with status " + std::to_string(status);
-            return false;
-        }
-        if (serverAnswers(lsp)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    error = "jackd did not answer within " + std::to_string(kStartBoundMs) + " ms";
-    stopChild(server);
-    return false;
+    std::fprintf(stderr, "note: the tool said the JACK server did not answer (a loaded machine)\n");
+    return true;
 }
 
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error) {
-    if (!spawn({path, clientName}, true, &instrument.output, instrument)) {
+    if (!spawnChild({path, clientName}, true, &instrument.output, instrument)) {
         error = "cannot start the instrument";
         return false;
     }
@@ -217,67 +217,10 @@ bool startInstrument(const char* path, const char* clientName, ChildProcess& ins
     return true;
 }
 
-bool awaitChildLine(ChildProcess& child, const std::string& line, int ms, std::string* said) {
-    auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    std::string current;
-    while (current != line) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            giveUp - std::chrono::steady_clock::now());
-        pollfd readable{child.output, POLLIN, 0};
-        char byte = 0;
-        // One byte at a time: what follows the line is left in the pipe for the next wait.
-        if (child.output < 0 || left.count() <= 0 ||
-            poll(&readable, 1, static_cast<int>(left.count())) <= 0 ||
-            read(child.output, &byte, 1) != 1) {
-            return false;
-        }
-        if (!current.empty() && current.back() == '\n') {
-            current.clear();
-        }
-        current += byte;
-        if (said != nullptr) {
-            *said += byte;
-        }
-    }
-    return true;
-}
-
-void stopChild(ChildProcess& child) {
-    if (child.output >= 0) {
-        close(child.output);
-        child.output = -1;
-    }
-    if (child.pid <= 0) {
-        return;
-    }
-    int status = 0;
-    if (child.input >= 0) {
-        close(child.input);
-        child.input = -1;
-        if (waitExit(child.pid, kStopBoundMs, &status)) {
-            child.pid = -1;
-            return;
-        }
-    }
-    kill(child.pid, SIGTERM);
-    if (!waitExit(child.pid, kStopBoundMs, &status)) {
-        kill(child.pid, SIGKILL);
-        waitpid(child.pid, &status, 0);
-    }
-    child.pid = -1;
-}
-
 void stopJackServer(ChildProcess& server) {
-    stopChild(server);
-    std::string mark = "_" + serverName() + "_";
-    if (DIR* directory = opendir("/dev/shm")) {
-        while (dirent* entry = readdir(directory)) {
-            std::string name = entry->d_name;
-            if (name.compare(0, 4, "jack") == 0 && name.find(mark) != std::string::npos) {
-                unlink(("/dev/shm/" + name).c_str());
-            }
-        }
-        closedir(directory);
+    endServer(server);
+    if (!serverName.empty()) {
+        removeServerFiles(serverName);
     }
     if (serverTurn >= 0) {
         close(serverTurn);  // releases the lock

@@ -2,35 +2,27 @@
 // as child processes that end with the test process on every way out.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 
-struct ChildProcess {
-    pid_t pid = -1;
-    int input = -1;   // the child's standard input, when the parent keeps it
-    int output = -1;  // the child's standard output, when the parent reads it
-};
+#include "platform/posix/testing/child_process.h"
 
-// The full path of a program found on PATH; empty when there is none.
-std::string findProgram(const char* name);
+// Starts jackd, one at a time on the machine, under the first free of a few fixed names
+// (exported as JACK_DEFAULT_SERVER), with the dummy driver at 48 kHz and `periodFrames` a
+// period, and waits, bounded, until it answers. On failure `error` says why (also when JACK's
+// registry of servers is full, and how to free it).
+bool startJackServer(ChildProcess& server, std::string& error, unsigned periodFrames = 256);
 
-// Starts jackd under a server name of this process's own (exported as JACK_DEFAULT_SERVER)
-// and waits, bounded, until it answers. On failure `error` says why.
-bool startJackServer(ChildProcess& server, std::string& error);
+// Whether the tool said that the JACK server did not answer within its bound, as a loaded
+// machine can make a live server seem: such a run tested nothing over JACK, and the clients it
+// left open may hold up the server's cycles, so the case is run again on a fresh server, up to
+// kJackAttempts times in all. Says so on standard error when it did.
+bool jackDidNotAnswer(const std::string& toolErrors);
+constexpr int kJackAttempts = 3;
 
 // Starts the instrument program as a JACK client of that name; waits until it says "ready".
 // Its output stays open for the lines it writes later.
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error);
-
-// Waits up to `ms` for the child to write `line` (ending in a newline) on its output, reading
-// no further than that line's end; everything read is appended to `said` when given.
-bool awaitChildLine(ChildProcess& child, const std::string& line, int ms,
-                    std::string* said = nullptr);
-
-// Closes the child's input, then SIGTERM and at last SIGKILL, each after a bounded wait.
-void stopChild(ChildProcess& child);
 
 // Stops the server and removes what its clients left in its directory (a client still open in
 // this process when the server went cannot remove its own files).

@@ -190,6 +190,13 @@ void midiInputArrived(MidiInDevice& device, const BYTE* bytes, size_t count) {
     device.wake.notify_one();
 }
 
+void midiInputLost(MidiInDevice& device, size_t count) noexcept {
+    std::lock_guard<std::mutex> lock(device.mutex);
+    if (device.started && !device.closing) {
+        device.assembler.lostBytes += count;
+    }
+}
+
 bool midiInputAwaitDelivered(MidiInDevice& device, DWORD timeoutMs) {
     std::unique_lock<std::mutex> lock(device.mutex);
     uint64_t target = device.arrived;

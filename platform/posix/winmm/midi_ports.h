@@ -14,6 +14,9 @@ struct MidiInDevice;
 // Bytes that arrived on an open input, from any thread. Kept in order and delivered on the
 // device's own thread; dropped unless the device is started.
 void midiInputArrived(MidiInDevice& device, const BYTE* bytes, size_t count);
+// Input bytes that arrived on an open input but were dropped before reaching it: counted as
+// SysEx input lost, like bytes that found no buffer. Takes no memory; any thread.
+void midiInputLost(MidiInDevice& device, size_t count) noexcept;
 // Waits until everything that arrived on the device so far has been delivered or dropped.
 bool midiInputAwaitDelivered(MidiInDevice& device, DWORD timeoutMs);
 

@@ -7,7 +7,6 @@
 #include <new>
 #include <string>
 
-#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
 #include "platform/posix/midi_system/loader/module_loader.h"
 #include "platform/posix/winmm/midi_ports.h"
 
@@ -25,15 +24,20 @@ void bytesArrived(void* device, const BYTE* bytes, size_t count) {
     try {
         midiInputArrived(deviceOf(device), bytes, count);
     } catch (...) {
-        // Without the memory to queue them the bytes are lost, as bytes without a buffer are.
+        // Without the memory to queue them the bytes are lost, and counted as such.
+        midiInputLost(deviceOf(device), count);
     }
+}
+
+void bytesLost(void* device, size_t count) {
+    midiInputLost(deviceOf(device), count);
 }
 
 void deviceReleased(void* device) {
     delete static_cast<std::shared_ptr<MidiInDevice>*>(device);
 }
 
-const MidiSystemProgram kProgram = {bytesArrived, deviceReleased, reportMidiSystemLine};
+const MidiSystemProgram kProgram = {bytesArrived, bytesLost, deviceReleased, reportMidiSystemLine};
 
 class LoadedMidiSystem : public MidiPortBackend {
   public:

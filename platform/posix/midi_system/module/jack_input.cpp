@@ -11,15 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/midi_system/module/jack_ring_access.h"
 #include "platform/posix/realtime_priority.h"
-
-namespace {
-
-// Room for several cycles of dense SysEx while the forwarding thread is late; an event that
-// does not fit is dropped whole.
-constexpr size_t kRingBytes = 1 << 20;
-
-}  // namespace
 
 struct JackInput {
     jack_client_t* client = nullptr;
@@ -28,9 +21,12 @@ struct JackInput {
     sem_t filled;  // posted by the process thread after writing, and once to stop
     bool semaphoreMade = false;
     std::atomic<bool> stopping{false};
+    std::atomic<size_t> droppedBytes{0};  // SysEx bytes that found no room, not yet reported
     std::thread forwarder;
     JackBytesForward forward = nullptr;
+    JackBytesLost lost = nullptr;
     void* context = nullptr;
+    size_t ringBytes = 0;
 };
 
 namespace {
@@ -43,12 +39,20 @@ int takeEvents(jack_nframes_t frames, void* record) {
     const uint32_t count = jack_midi_get_event_count(buffer);
     for (uint32_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
-        if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0 &&
-            jack_ringbuffer_write_space(input->ring) >= event.size) {
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) {
+            continue;
+        }
+        if (jack_ringbuffer_write_space(input->ring) >= event.size) {
+            JackRingAccess copy;
             jack_ringbuffer_write(input->ring, reinterpret_cast<const char*>(event.buffer),
                                   event.size);
-            wrote = true;
+        } else if (event.buffer[0] == 0xF0 || event.buffer[0] < 0x80) {
+            // A SysEx message or its continuation; other messages are not counted as SysEx.
+            input->droppedBytes.fetch_add(event.size, std::memory_order_relaxed);
+        } else {
+            continue;
         }
+        wrote = true;
     }
     if (wrote) {
         sem_post(&input->filled);
@@ -59,14 +63,23 @@ int takeEvents(jack_nframes_t frames, void* record) {
 // As the delivery thread it feeds: the lowest real-time priority where the system allows.
 void forwardBytes(JackInput* input) {
     takeLowestRealtimePriority();
-    std::vector<char> bytes(kRingBytes);
+    std::vector<char> bytes(input->ringBytes);
     for (;;) {
         while (sem_wait(&input->filled) != 0 && errno == EINTR) {
         }
         const bool last = input->stopping.load(std::memory_order_acquire);
-        const size_t got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        size_t got = 0;
+        {
+            JackRingAccess copy;
+            got = jack_ringbuffer_read(input->ring, bytes.data(), bytes.size());
+        }
         if (got > 0) {
             input->forward(input->context, reinterpret_cast<const BYTE*>(bytes.data()), got);
+        }
+        // Reported after what came before the drop; a drop after this read waits for its post.
+        const size_t dropped = input->droppedBytes.exchange(0, std::memory_order_relaxed);
+        if (dropped > 0) {
+            input->lost(input->context, dropped);
         }
         if (last) {
             return;
@@ -87,6 +100,7 @@ void release(JackInput* input) {
         sem_destroy(&input->filled);
     }
     if (input->ring != nullptr) {
+        JackRingAccess freeing;
         jack_ringbuffer_free(input->ring);
     }
     delete input;
@@ -95,11 +109,14 @@ void release(JackInput* input) {
 }  // namespace
 
 JackInput* openJackInput(const char* clientName, const std::string& source,
-                         JackBytesForward forward, void* context) {
+                         JackBytesForward forward, JackBytesLost lost, void* context,
+                         size_t ringBytes) {
     JackInput* input = new JackInput;
     input->forward = forward;
+    input->lost = lost;
     input->context = context;
-    input->ring = jack_ringbuffer_create(kRingBytes);
+    input->ringBytes = ringBytes;
+    input->ring = jack_ringbuffer_create(ringBytes);
     input->semaphoreMade = sem_init(&input->filled, 0, 0) == 0;
     input->client = jack_client_open(clientName, JackNoStartServer, nullptr);
     if (input->ring == nullptr || !input->semaphoreMade || input->client == nullptr) {

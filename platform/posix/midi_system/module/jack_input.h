@@ -11,10 +11,17 @@
 
 struct JackInput;
 typedef void (*JackBytesForward)(void* context, const BYTE* bytes, size_t count);
+typedef void (*JackBytesLost)(void* context, size_t count);
+
+// Room for several cycles of dense SysEx while the forwarding thread is late.
+constexpr size_t kJackInputRingBytes = 1 << 20;
 
 // A client named `clientName` with one port "in" connected from `source`; its bytes go to
-// `forward` with `context` on the forwarding thread until closeJackInput. Null on failure.
+// `forward` with `context` on the forwarding thread until closeJackInput. A SysEx event that
+// finds no room in the ring is dropped whole, and its size goes to `lost` on the same thread.
+// Null on failure.
 JackInput* openJackInput(const char* clientName, const std::string& source,
-                         JackBytesForward forward, void* context);
+                         JackBytesForward forward, JackBytesLost lost, void* context,
+                         size_t ringBytes = kJackInputRingBytes);
 // Stops the client, forwards what is left and ends the thread.
 void closeJackInput(JackInput* input);

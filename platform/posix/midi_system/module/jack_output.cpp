@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/posix/midi_system/module/jack_ring_access.h"
+
 namespace {
 
 // Room for a few cycles' worth of parts; a sender waits for more.
@@ -40,6 +42,7 @@ int giveEvents(jack_nframes_t frames, void* record) {
     if (output->connected.load(std::memory_order_relaxed) ||
         jack_port_connected(output->port) > 0) {
         output->connected.store(true, std::memory_order_relaxed);
+        JackRingAccess copies;
         uint32_t size = 0;
         while (jack_ringbuffer_peek(output->ring, reinterpret_cast<char*>(&size), sizeof size) ==
                    sizeof size &&
@@ -131,8 +134,11 @@ bool sendJackOutput(JackOutput* output, const BYTE* bytes, size_t count,
             })) {
             return false;
         }
-        jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&part), sizeof part);
-        jack_ringbuffer_write(ring, reinterpret_cast<const char*>(bytes + sent), part);
+        {
+            JackRingAccess copy;
+            jack_ringbuffer_write(ring, reinterpret_cast<const char*>(&part), sizeof part);
+            jack_ringbuffer_write(ring, reinterpret_cast<const char*>(bytes + sent), part);
+        }
         sent += part;
     }
     // Done on return, as a caller pacing its messages expects: the bytes have left the ring.
@@ -142,9 +148,11 @@ bool sendJackOutput(JackOutput* output, const BYTE* bytes, size_t count,
 }
 
 void finishJackOutput(JackOutput* output, std::chrono::milliseconds bound) {
+    // The sender may have seen the ring empty before the cycle that emptied it counted itself,
+    // so two cycles' ends are awaited: the second begins only once the first ended everywhere.
     const uint32_t start = output->cycles.load(std::memory_order_acquire);
     awaitCycles(output, deadlineAfter(bound), [output, start] {
-        return output->cycles.load(std::memory_order_acquire) != start;
+        return output->cycles.load(std::memory_order_acquire) - start >= 2;
     });
 }
 
@@ -156,6 +164,7 @@ void closeJackOutput(JackOutput* output) {
         sem_destroy(&output->cycled);
     }
     if (output->ring != nullptr) {
+        JackRingAccess freeing;
         jack_ringbuffer_free(output->ring);
     }
     delete output;

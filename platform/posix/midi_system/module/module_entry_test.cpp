@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/midi_system/jack_ringbuffer_tsan.h"
+#include "platform/posix/midi_system/module/jack_input.h"
+#include "platform/posix/midi_system/module/jack_output.h"
 #include "platform/posix/midi_system/module/session.h"
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/testing/replaced_new.h"
+#include "platform/posix/winmm/instrument_answers.h"
 
 extern "C" const MidiSystemPorts* midiSystemPorts(const MidiSystemProgram* program) noexcept;
 
@@ -68,7 +70,9 @@ bool awaitProgram(Condition condition) {
     return program.changed.wait_for(lock, std::chrono::seconds(10), condition);
 }
 
-const MidiSystemProgram kProgram = {arrived, released, report};
+void lost(void*, size_t) {}
+
+const MidiSystemProgram kProgram = {arrived, lost, released, report};
 
 int portNumber(const MidiSystemPorts* ports, bool input, const std::string& name) {
     const unsigned count = input ? ports->inputCount() : ports->outputCount();
@@ -169,3 +173,65 @@ bool allocationAllowed(size_t) {
     failNextAllocation = false;
     return !fail;
 }
+
+namespace {
+
+// What a JACK input handed on and what it counted as lost.
+struct JackInputTotals {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<BYTE> forwarded;
+    size_t lost = 0;
+};
+
+void forwardTo(void* context, const BYTE* bytes, size_t count) {
+    JackInputTotals& totals = *static_cast<JackInputTotals*>(context);
+    std::lock_guard<std::mutex> lock(totals.mutex);
+    totals.forwarded.insert(totals.forwarded.end(), bytes, bytes + count);
+    totals.changed.notify_all();
+}
+
+void countLost(void* context, size_t count) {
+    JackInputTotals& totals = *static_cast<JackInputTotals*>(context);
+    std::lock_guard<std::mutex> lock(totals.mutex);
+    totals.lost += count;
+    totals.changed.notify_all();
+}
+
+TEST(JackInput, ASysExMessageWithoutRoomInTheRingIsCountedAsLost) {
+    if (findProgram("jackd").empty()) {
+        GTEST_SKIP() << "jackd is not installed";
+    }
+    ChildProcess server;
+    ChildProcess instrument;
+    std::string error;
+    ASSERT_TRUE(startJackServer(server, error) &&
+                startInstrument(JACK_INSTRUMENT_PATH, "ring-instrument", instrument, error))
+        << error;
+    // A ring of 1,024 bytes: the 2,004-byte dump never fits, the identity reply after it does.
+    JackInputTotals totals;
+    JackInput* input =
+        openJackInput("ring-test-in", "ring-instrument:out", forwardTo, countLost, &totals, 1024);
+    ASSERT_NE(input, nullptr);
+    ASSERT_TRUE(awaitChildLine(instrument, "connected\n", 10000));
+    JackOutput* output = openJackOutput("ring-test-out", "ring-instrument:in");
+    ASSERT_NE(output, nullptr);
+    const BYTE dumpRequest[] = {0xF0, 0x7D, 0x01, 0x0F, 0x50, 0xF7};  // 15 * 128 + 80 bytes
+    const BYTE identityRequest[] = {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7};
+    EXPECT_TRUE(sendJackOutput(output, dumpRequest, 6, std::chrono::seconds(5)));
+    EXPECT_TRUE(sendJackOutput(output, identityRequest, 6, std::chrono::seconds(5)));
+    {
+        std::unique_lock<std::mutex> lock(totals.mutex);
+        EXPECT_TRUE(totals.changed.wait_for(lock, std::chrono::seconds(10), [&] {
+            return totals.forwarded.size() >= identityReply().size() && totals.lost > 0;
+        }));
+        EXPECT_EQ(totals.lost, 2004u);
+        EXPECT_EQ(totals.forwarded, identityReply());
+    }
+    closeJackOutput(output);
+    closeJackInput(input);
+    stopChild(instrument);
+    stopJackServer(server);
+}
+
+}  // namespace

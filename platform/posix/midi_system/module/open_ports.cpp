@@ -41,6 +41,13 @@ void onJackInput(void* record, const BYTE* bytes, size_t count) {
     forward(static_cast<ModuleInput*>(record), bytes, count);
 }
 
+void onJackInputLost(void* record, size_t count) {
+    ModuleInput* input = static_cast<ModuleInput*>(record);
+    if (!input->closed.load(std::memory_order_acquire)) {
+        input->session->program.lost(input->device.get(), count);
+    }
+}
+
 template <typename Midi>
 int findPortByName(Midi& midi, const std::string& name) {
     const unsigned count = midi.getPortCount();
@@ -100,7 +107,8 @@ MMRESULT openInput(MidiSystemSession& session, unsigned index, const std::shared
     input->session = &session;
     input->device = device;
     return openPort(session, true, index, input, opened, [&input](const std::string& name) {
-        return input->jack = openJackInput(kClientName, name, onJackInput, input.get());
+        return input->jack =
+                   openJackInput(kClientName, name, onJackInput, onJackInputLost, input.get());
     });
 }
 

@@ -1,11 +1,7 @@
 // Real MIDI ports: a JACK server of the test's own with the dummy driver, and the tests'
 // instrument on it, reached through the MIDI functions like any device.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <string>
 
 #include "platform/posix/testing/jack_server.h"
@@ -159,25 +155,6 @@ TEST_F(JackPorts, LongMessagesGoOutInPartsAndArriveWhole) {
     EXPECT_EQ(bytesReceived(recorder_), message);
 }
 
-// A server whose period (8192 frames at 48 kHz: 171 ms) is longer than the time a sender might
-// take two cycles to last. The tests' server is started through `jackd` on the PATH; a jackd
-// of this test's own there appends the period, which the dummy driver takes from its last -p.
-bool startSlowJackServer(ChildProcess& server, std::string& error) {
-    char pattern[] = "/tmp/midiparley-slow-jackd-XXXXXX";
-    const std::string directory = mkdtemp(pattern) != nullptr ? pattern : "";
-    const std::string real = findProgram("jackd");
-    const std::string wrapper = directory + "/jackd";
-    std::ofstream(wrapper) << "#!/bin/sh\nexec " << real << " \"$@\" -p 8192\n";
-    const std::string path = getenv("PATH");
-    setenv("PATH", (directory + ":" + path).c_str(), 1);
-    const bool started =
-        !directory.empty() && chmod(wrapper.c_str(), 0700) == 0 && startJackServer(server, error);
-    setenv("PATH", path.c_str(), 1);
-    unlink(wrapper.c_str());
-    rmdir(directory.c_str());
-    return started;
-}
-
 TEST(SlowJackServer, ALongMessageWaitsForRoomAndArrivesWhole) {
     if (findProgram("jackd").empty()) {
         GTEST_SKIP() << "jackd is not installed";
@@ -185,7 +162,9 @@ TEST(SlowJackServer, ALongMessageWaitsForRoomAndArrivesWhole) {
     ChildProcess server;
     ChildProcess instrument;
     std::string error;
-    ASSERT_TRUE(startSlowJackServer(server, error) &&
+    // A period of 8192 frames at 48 kHz (171 ms), longer than a sender might take two cycles
+    // to last.
+    ASSERT_TRUE(startJackServer(server, error, 8192) &&
                 startInstrument(JACK_INSTRUMENT_PATH, "slow-instrument", instrument, error))
         << error;
     InputRecorder recorder;
