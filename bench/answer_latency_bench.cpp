@@ -42,6 +42,7 @@ struct Instrument {
     }
 
     void run() {
+        const std::vector<BYTE> reply = identityReply();
         int answered = 0;
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
@@ -52,7 +53,7 @@ struct Instrument {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
             sentAt.store(Clock::now().time_since_epoch().count());
-            virtualInstrumentInject(identityReply());
+            virtualInstrumentInject(reply);
             ++answered;
             lock.lock();
         }

@@ -1,6 +1,8 @@
 #include "driver/dump_files.h"
 
 #include "driver/hex_text_file.h"
+#include "driver/kept_sysex.h"
+#include "driver/midi_file.h"
 #include "driver/report.h"
 #include "driver/syx_send.h"
 #include "files/file_writing.h"
@@ -20,9 +22,9 @@ std::vector<uint8_t> hexTextBytes(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-bool loadFileToSend(const BulkOptions& options, SyxFile& file) {
+bool loadFileToSend(const BulkOptions& options, FileToSend& file) {
     std::string errorText;
-    if (readSyxFile(options.sendPath, file, errorText)) {
+    if (readFileToSend(options.sendPath, file, errorText)) {
         errorText = oversizedMessageError(file, options.sendPath);
     }
     if (!errorText.empty()) {
@@ -41,17 +43,27 @@ bool checkSavePath(const BulkOptions& options) {
     return true;
 }
 
-bool saveReceived(const BulkOptions& options, const std::vector<uint8_t>& bytes, int32_t inDevice) {
-    if (bytes.empty()) {
+bool savesMidiFile(const std::string& path) {
+    const size_t size = path.size();
+    return size >= 4 && path[size - 4] == '.' && (path[size - 3] | 0x20) == 'm' &&
+           (path[size - 2] | 0x20) == 'i' && (path[size - 1] | 0x20) == 'd';
+}
+
+bool saveReceived(const BulkOptions& options, const KeptSysEx& kept, int32_t inDevice) {
+    if (kept.bytes.empty()) {
         writeLineToStderr("no sysex data received from MIDI input device " +
                           std::to_string(inDevice) + ", " + options.savePath + " not written\n");
         return true;
     }
     std::string reason;
-    const bool written = savesHexText(options.savePath)
-                             ? writeWholeFile(options.savePath, hexTextBytes(bytes), reason)
-                             : writeWholeFile(options.savePath, bytes, reason);
-    if (!written) {
+    std::vector<uint8_t> contents;
+    const bool midi = savesMidiFile(options.savePath);
+    const bool text = !midi && savesHexText(options.savePath);
+    if (text) {
+        contents = hexTextBytes(kept.bytes);
+    }
+    if ((midi && !writeMidiFile(timedMessages(kept), contents, reason)) ||
+        !writeWholeFile(options.savePath, midi || text ? contents : kept.bytes, reason)) {
         reportError("cannot write " + options.savePath + ": " + reason);
         return false;
     }

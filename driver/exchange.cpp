@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,7 @@ bool finishCollecting(const BulkOptions& bulk, const KeptSysEx& kept,
     if (kept.answers == 0 && warnWithoutAnswer) {
         warnNoEndOfSysEx(inDevice);
     }
-    return mayWrite && (!bulk.save || saveReceived(bulk, kept.bytes, inDevice));
+    return mayWrite && (!bulk.save || saveReceived(bulk, kept, inDevice));
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
@@ -122,7 +123,7 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
             (bulk.send ? "-send=" + bulk.sendPath : std::string("a message on the command line")) +
             " and -identify exclude each other");
     }
-    SyxFile fileToSend;
+    FileToSend fileToSend;
     if (bulk.send && !loadFileToSend(bulk, fileToSend)) {
         return 1;
     }
@@ -168,13 +169,12 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     KeptSysEx kept = startKeeping(recorder, collecting);
     openRecorder(recorder);
 
-    const auto keepDuringSend = [&] {
-        if (collecting) {
-            keepArrived(kept, recorder);
-        }
-    };
-    if (bulk.send && !sendSyxFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, bench.pace,
-                                  keepDuringSend)) {
+    std::function<void()> keepDuringSend;
+    if (collecting) {
+        keepDuringSend = [&] { keepArrived(kept, recorder); };
+    }
+    if (bulk.send &&
+        !sendFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, bench.pace, keepDuringSend)) {
         closeRecorder(recorder);
         return 1;
     }

@@ -123,6 +123,7 @@ void probeFileKind(FileKindProbe& probe, const uint8_t* bytes, size_t count, siz
     for (size_t i = 0; i < count && probe.kind == Kind::Undecided; ++i) {
         const uint8_t c = bytes[i];
         const size_t at = offset + i;
+        probe.decidedAt = at;
         if (at < sizeof kMark && probe.markBytes == at && c == kMark[at]) {
             ++probe.markBytes;
         } else if (probe.markBytes > 0 && probe.markBytes < sizeof kMark) {

@@ -19,6 +19,7 @@ struct FileKindProbe {
     enum class Kind { Undecided, Raw, HexText };
     Kind kind = Kind::Undecided;
     size_t markBytes = 0;  // of the byte order mark, seen at the start so far
+    size_t decidedAt = 0;  // the offset of the byte that told the kind
 };
 
 // Looks at the next count bytes of the file, the first of them at offset, while undecided.

@@ -1,6 +1,9 @@
 #include "driver/kept_sysex.h"
 
+#include <algorithm>
+
 #include "driver/answer_wait.h"
+#include "driver/midi_file.h"
 #include "midi/recorder.h"
 
 namespace {
@@ -80,4 +83,35 @@ std::string unfinishedMessageText(const KeptSysEx& kept) {
         return "the last message (at byte offset " + std::to_string(start) + ") has no end (F7)";
     }
     return std::string();
+}
+
+std::vector<TimedSysEx> timedMessages(const KeptSysEx& kept) {
+    std::vector<TimedSysEx> messages;
+    const std::vector<uint8_t>& bytes = kept.bytes;
+    size_t buffer = 0;
+    size_t bufferEnd = kept.buffers.empty() ? 0 : kept.buffers[0].length;
+    size_t start = 0;
+    bool inMessage = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        while (i >= bufferEnd && buffer + 1 < kept.buffers.size()) {
+            bufferEnd += kept.buffers[++buffer].length;
+        }
+        if (bytes[i] == 0xF0) {
+            inMessage = true;
+            start = i;
+            // The clock wraps after 49 days; a difference of two readings does not mind.
+            const uint32_t ms = kept.buffers[buffer].time - kept.buffers[0].time;
+            messages.push_back(TimedSysEx{uint64_t{ms} * 1000, {}, start});
+        } else if (inMessage && bytes[i] == 0xF7) {
+            messages.back().bytes.assign(bytes.begin() + start, bytes.begin() + i + 1);
+            inMessage = false;
+        } else if (inMessage && bytes[i] > 0x7F) {
+            inMessage = false;
+        }
+    }
+    // What never ended is no message.
+    messages.erase(std::remove_if(messages.begin(), messages.end(),
+                                  [](const TimedSysEx& message) { return message.bytes.empty(); }),
+                   messages.end());
+    return messages;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct MidiInRecorder;
+struct TimedSysEx;
 
 struct KeptBuffer {
     uint32_t length;  // bytes of this buffer, in KeptSysEx::bytes after those before it
@@ -40,3 +41,8 @@ uint64_t unkeptSysExBytes(const KeptSysEx& kept, const MidiInRecorder& recorder)
 // What keeps the kept bytes from being whole messages (F0, data bytes up to 7F, F7 each),
 // worded for an error line; empty when they are whole or there are none.
 std::string unfinishedMessageText(const KeptSysEx& kept);
+
+// The kept bytes as whole messages, for a .mid file: each at the arrival time of the buffer
+// holding its F0, the first at 0. Bytes that are no whole message are passed over (a dump is
+// saved only once unfinishedMessageText has found none).
+std::vector<TimedSysEx> timedMessages(const KeptSysEx& kept);

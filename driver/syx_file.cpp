@@ -1,9 +1,6 @@
 #include "driver/syx_file.h"
 
 #include "driver/hex_text.h"
-#include "driver/hex_text_file.h"
-#include "files/file_reading.h"
-#include "options/text_helpers.h"
 
 namespace {
 
@@ -65,49 +62,4 @@ bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText
     errorOffset = scan.errorOffset;
     errorText = scan.errorText;
     return valid;
-}
-
-bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText) {
-    SyxScan scan;
-    FileKindProbe probe;
-    uint8_t firstByte = 0;
-    // Raw SysEx is checked as it arrives; hex text is read whole (within the bound) and then.
-    const ReadCheck check = [&](const uint8_t* bytes, size_t count, size_t offset) {
-        if (probe.kind == FileKindProbe::Kind::Undecided) {
-            firstByte = offset == 0 && count > 0 ? bytes[0] : firstByte;
-            probeFileKind(probe, bytes, count, offset);
-            if (probe.kind == FileKindProbe::Kind::Raw && offset > 0) {
-                // Blanks came first, in an earlier piece: the file's first byte is refused.
-                return scanSyxBytes(scan, &firstByte, 1);
-            }
-        }
-        return probe.kind != FileKindProbe::Kind::Raw || scanSyxBytes(scan, bytes, count);
-    };
-    std::string reason;
-    const ReadResult result = readFileWithBound(path, kFileReadLimit, check, file.bytes, reason);
-    if (result == ReadResult::Failed) {
-        errorText = "cannot read " + path + ": " + reason;
-        return false;
-    }
-    if (result == ReadResult::TooLarge) {
-        errorText = "cannot read " + path + ": larger than " + groupedNumber(kFileReadLimit) +
-                    " bytes (" + std::to_string(kFileReadLimit >> 20) + " MiB), the most a " +
-                    "file may hold";
-        return false;
-    }
-    if (probe.kind == FileKindProbe::Kind::HexText) {
-        const std::vector<uint8_t> text = std::move(file.bytes);
-        return readHexText(text, path, file, errorText);
-    }
-    // Nothing but blanks: the first of them is refused.
-    const bool refused = result == ReadResult::Refused ||
-                         (probe.kind == FileKindProbe::Kind::Undecided && !file.bytes.empty() &&
-                          !scanSyxBytes(scan, &firstByte, 1));
-    if (refused || !finishSyxScan(scan)) {
-        errorText = "invalid sysex file " + path + " at byte offset " +
-                    std::to_string(scan.errorOffset) + ": " + scan.errorText;
-        return false;
-    }
-    file.messageStarts = std::move(scan.messageStarts);
-    return true;
 }

@@ -1,5 +1,5 @@
 // .syx files: SysEx messages back to back, the raw bytes. Reading checks the bytes as they
-// arrive, so the first wrong byte ends the read, and the whole file before anything is sent.
+// arrive, so the first wrong byte ends the read (driver/send_file.h reads them).
 #pragma once
 
 #include <cstddef>
@@ -34,8 +34,3 @@ size_t syxMessageLength(const SyxFile& file, size_t index);
 // Splits file.bytes into messages by the rules of SyxScan; no bytes hold no message and fail
 // too. On failure errorOffset is the offending byte's offset and errorText says what is wrong.
 bool splitSyxMessages(SyxFile& file, size_t& errorOffset, std::string& errorText);
-
-// Reads and checks path, at most kFileReadLimit bytes: raw SysEx, or hex text when its first
-// byte that is no blank says so (driver/hex_text_file.h). On failure errorText is the whole
-// error line without "error: ".
-bool readSyxFile(const std::string& path, SyxFile& file, std::string& errorText);

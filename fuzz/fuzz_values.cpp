@@ -204,13 +204,13 @@ void checkTableReadBack(const std::string& value) {
 
     // A decimal is a number without exponent: stored exactly when it reads as a number alone.
     error.clear();
-    int32_t decimal = 0;
-    const DecimalRead read = readDecimal(value.c_str(), decimal);
+    int32_t readValue = 0;
+    const DecimalRead read = readDecimal(value.c_str(), readValue);
     FUZZ_CHECK(table.storeValue(table.specs[2], value, error) == (read == DecimalRead::Number));
-    FUZZ_CHECK(read != DecimalRead::Number || table.getInt("d", -1) == decimal);
-    // The value is read as a C string: what follows a NUL byte is not part of it.
-    FUZZ_CHECK(read != DecimalRead::Number ||
-               std::string(value.c_str()).find_first_of("eE") == std::string::npos);
+    FUZZ_CHECK(read != DecimalRead::Number || table.getInt("d", -1) == readValue);
+    // Values are C strings (arguments, settings lines): what follows a NUL is not read.
+    const std::string text = value.c_str();
+    FUZZ_CHECK(read != DecimalRead::Number || text.find_first_of("eE") == std::string::npos);
 
     error.clear();
     const bool flagStored = table.storeValue(table.specs[1], value, error);

@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <sstream>
 
+#include "driver/midi_file.h"
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/run_process.h"
@@ -52,6 +54,19 @@ Bytes largeDump(unsigned count, unsigned dataBytes, bool cut = false) {
         appendLargeDumpMessage(LargeDump{count, dataBytes, cut}, k, dump);
     }
     return Bytes(dump.begin(), dump.end());
+}
+
+// A format 0 file at one tick a millisecond (500 ticks per quarter note at the default tempo)
+// of `count` messages F0 41 k F7, `gapMs` (below 128) apart.
+Bytes midiFile(unsigned count, unsigned gapMs) {
+    Bytes track;
+    for (unsigned k = 0; k < count; ++k) {
+        track += static_cast<char>(k == 0 ? 0 : gapMs);
+        track += Bytes("\xF0\x03\x41", 3) + static_cast<char>(k) + '\xF7';
+    }
+    track += Bytes("\x00\xFF\x2F\x00", 4);
+    return Bytes("MThd\0\0\0\6\0\0\0\1\x01\xF4MTrk\0\0", 20) +
+           static_cast<char>(track.size() >> 8) + static_cast<char>(track.size()) + track;
 }
 
 ProcessResult run(const Directory& directory, std::vector<std::string> args,
@@ -186,6 +201,12 @@ TEST(BulkTransfer, MalformedFilesAreRefusedBeforeAnythingIsSent) {
         {"\xF0\x01\xF7\xF0\x02",
          "at byte offset 5: end of file before the F7 of the message at "
          "byte offset 3"},
+        // A file is a .mid by its start, whatever its name; the start of one alone is no .syx.
+        {"MTh", "at byte offset 0: 4D where a message must start"},
+        {midiFile(2, 10).substr(0, 30),
+         "MIDI file bad.syx at byte offset 14: truncated chunk: its length is 16 bytes, the file "
+         "has 8 "},
+        {"MThd", "MIDI file bad.syx at byte offset 0: truncated chunk: 4 bytes where"},
     };
     Directory d;
     for (const Case& c : cases) {
@@ -193,7 +214,8 @@ TEST(BulkTransfer, MalformedFilesAreRefusedBeforeAnythingIsSent) {
         const ProcessResult r = run(d, {"-send=bad.syx", "-save=out.syx"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");  // not even the usage text: nothing was opened or sent
-        EXPECT_EQ(r.err.rfind("error: invalid sysex file bad.syx " + c.error, 0), 0u) << r.err;
+        const std::string kind = c.error.rfind("MIDI", 0) == 0 ? "" : "sysex file bad.syx ";
+        EXPECT_EQ(r.err.rfind("error: invalid " + kind + c.error, 0), 0u) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
     }
     ProcessResult r = run(d, {"-send=missing.syx"});
@@ -384,6 +406,70 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     EXPECT_EQ(readFile(d.file("probe.syx")), "\xF0\x7D\x03\x01\xF7");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(readFile(d.file("out.syx")) == sent);
+}
+
+// The times the instrument noted for the SysEx it received, in microseconds of its clock.
+std::vector<uint64_t> instrumentArrivals(ChildProcess& instrument) {
+    std::string said;
+    if (write(instrument.input, "arrivals\n", 9) != 9 ||
+        !awaitChildLine(instrument, "end\n", 5000, &said)) {
+        return {};
+    }
+    std::vector<uint64_t> arrivals;
+    std::istringstream lines(said);
+    for (std::string word; lines >> word;) {
+        if (word == "arrival") {
+            arrivals.emplace_back();
+            lines >> arrivals.back();
+        }
+    }
+    return arrivals;
+}
+
+TEST(BulkTransfer, MidiFileTimesHoldThroughJack) {
+    if (findProgram("jackd").empty() || access("/dev/snd/seq", F_OK) == 0) {
+        GTEST_SKIP() << "needs jackd and no ALSA sequencer (the tool would prefer it)";
+    }
+    ChildProcess server, instrument;
+    std::string error;
+    ASSERT_TRUE(startJackServer(server, error)) << error;
+    const bool started = startInstrument(JACK_INSTRUMENT_PATH, "timed", instrument, error);
+    Directory d;
+    writeFile(d.file("in.mid"), midiFile(20, 100));
+    ProcessResult r;
+    std::vector<uint64_t> arrivals;
+    if (started) {
+        r = run(d, {"-send=in.mid", "-idle=300", "-save=echo.mid"});
+        arrivals = instrumentArrivals(instrument);
+    }
+    stopChild(instrument);
+    stopJackServer(server);
+    ASSERT_TRUE(started) << error;
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(arrivals.size(), 20u);
+    // Counted from the first message, which has gone out when the waits begin: never early,
+    // and late by no more than JACK's period (5.3 ms) and the waking of the threads.
+    const uint64_t span = arrivals.back() - arrivals.front();
+    EXPECT_GE(span, 1900000u);
+    EXPECT_LE(span, 2000000u);
+    // The instrument echoes in the cycle it receives: the saved times follow its clock.
+    const Bytes saved = readFile(d.file("echo.mid"));
+    MidiFileSysEx echo;
+    ASSERT_TRUE(
+        readMidiFile("echo.mid", std::vector<uint8_t>(saved.begin(), saved.end()), echo, error))
+        << error;
+    ASSERT_EQ(echo.messages.size(), 20u);
+    double furthest = 0;
+    for (size_t k = 0; k < 20; ++k) {
+        EXPECT_EQ(echo.messages[k].bytes, (std::vector<uint8_t>{0xF0, 0x41, uint8_t(k), 0xF7}));
+        const double apart =
+            double(echo.messages[k].microseconds) - double(arrivals[k] - arrivals.front());
+        EXPECT_LE(std::abs(apart), 10000.0) << "message " << k;
+        furthest = std::max(furthest, std::abs(apart));
+    }
+    std::printf(
+        "[ timing   ] first to last %.1f ms at the instrument; saved times within %.1f ms\n",
+        span / 1000.0, furthest / 1000.0);
 }
 
 #if defined(__SANITIZE_THREAD__)

@@ -4,15 +4,19 @@
 // (F0 7D 05 nn F7) with one SysEx of nn x 10,000 bytes in all, in pieces over many cycles; a
 // large dump request (F0 7D 06 or 08, as the virtual instrument takes it) with its messages,
 // at most 16,000 bytes a cycle in pieces of up to 4000; any other event (also a part of a long
-// SysEx message) goes back unchanged.
+// SysEx message) goes back unchanged. It notes when each event starting with F0 arrived, by
+// its own clock (jack_get_time in the cycle that received it).
 // Usage: jack_instrument CLIENT-NAME. Prints "ready" once its ports "in" and "out" exist,
-// "connected" each time "out" gets connected, and ends when its standard input closes.
+// "connected" each time "out" gets connected, and, for each line "arrivals" on its standard
+// input, one line "arrival MICROSECONDS" for each SysEx start so far, then "end". Ends when its
+// standard input closes.
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -34,7 +38,29 @@ unsigned largeNext = 0;
 std::vector<uint8_t> largeMessage;
 size_t largeMessageSent = 0;
 
+// Arrival times of SysEx starts: written by the process thread alone, published by the count.
+constexpr size_t kMostArrivals = 4096;
+jack_time_t arrivals[kMostArrivals];
+std::atomic<size_t> arrivalCount{0};
+
 void quiet(const char*) {}
+
+void noteArrival(const jack_midi_event_t& event, jack_time_t now) {
+    const size_t count = arrivalCount.load(std::memory_order_relaxed);
+    if (event.size > 0 && event.buffer[0] == 0xF0 && count < kMostArrivals) {
+        arrivals[count] = now;
+        arrivalCount.store(count + 1, std::memory_order_release);
+    }
+}
+
+void printArrivals() {
+    const size_t count = arrivalCount.load(std::memory_order_acquire);
+    for (size_t i = 0; i < count; ++i) {
+        std::printf("arrival %llu\n", static_cast<unsigned long long>(arrivals[i]));
+    }
+    std::printf("end\n");
+    std::fflush(stdout);
+}
 
 // Sends the next pieces of the large dump, as many as the cycle and the port's buffer take.
 void sendLargePieces(void* outBuffer) {
@@ -104,9 +130,11 @@ int process(jack_nframes_t frames, void*) {
     void* outBuffer = jack_port_get_buffer(outPort, frames);
     jack_midi_clear_buffer(outBuffer);
     jack_nframes_t count = jack_midi_get_event_count(inBuffer);
+    const jack_time_t now = count > 0 ? jack_get_time() : 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, inBuffer, i) == 0) {
+            noteArrival(event, now);
             answer(event, outBuffer);
         }
     }
@@ -159,7 +187,11 @@ int main(int argc, char** argv) {
     }
     std::printf("ready\n");
     std::fflush(stdout);
-    while (std::getchar() != EOF) {
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin) != nullptr) {
+        if (std::strcmp(line, "arrivals\n") == 0) {
+            printArrivals();
+        }
     }
     jack_deactivate(client);
     jack_client_close(client);

@@ -11,8 +11,8 @@
 constexpr uint8_t kInstrumentManufacturerId = 0x7D;
 
 // The identity reply the instruments give: manufacturer 7D, family 01 00, model 01 00,
-// version 01 00 00 00. Plain bytes, so that the program allocates nothing before main (a run
-// short of memory then ends with its error line instead of an abort).
+// version 01 00 00 00. Constant bytes, not a vector: a global that allocates would run before
+// main, where running out of memory cannot be answered with an error line.
 constexpr uint8_t kIdentityReplyBytes[] = {0xF0, 0x7E, 0x00, 0x06, 0x02, kInstrumentManufacturerId,
                                            0x01, 0x00, 0x01, 0x00, 0x01, 0x00,
                                            0x00, 0x00, 0xF7};
