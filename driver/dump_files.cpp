@@ -1,10 +1,26 @@
 #include "driver/dump_files.h"
 
+#include "driver/hex_text_file.h"
 #include "driver/kept_sysex.h"
 #include "driver/midi_file.h"
 #include "driver/report.h"
 #include "driver/syx_send.h"
 #include "files/file_writing.h"
+#include "options/value_conversion.h"
+
+namespace {
+
+// A name ending in .txt, in any letter case.
+bool savesHexText(const std::string& path) {
+    return path.size() >= 4 && equalsNoCase(".txt", path.c_str() + path.size() - 4);
+}
+
+std::vector<uint8_t> hexTextBytes(const std::vector<uint8_t>& bytes) {
+    const std::string text = hexTextLines(bytes);
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+}  // namespace
 
 bool loadFileToSend(const BulkOptions& options, FileToSend& file) {
     std::string errorText;
@@ -40,10 +56,14 @@ bool saveReceived(const BulkOptions& options, const KeptSysEx& kept, int32_t inD
         return true;
     }
     std::string reason;
-    std::vector<uint8_t> midiFile;
+    std::vector<uint8_t> contents;
     const bool midi = savesMidiFile(options.savePath);
-    if ((midi && !writeMidiFile(timedMessages(kept), midiFile, reason)) ||
-        !writeWholeFile(options.savePath, midi ? midiFile : kept.bytes, reason)) {
+    const bool text = !midi && savesHexText(options.savePath);
+    if (text) {
+        contents = hexTextBytes(kept.bytes);
+    }
+    if ((midi && !writeMidiFile(timedMessages(kept), contents, reason)) ||
+        !writeWholeFile(options.savePath, midi || text ? contents : kept.bytes, reason)) {
         reportError("cannot write " + options.savePath + ": " + reason);
         return false;
     }

@@ -22,6 +22,7 @@ bool checkSavePath(const BulkOptions& options);
 // Whether -save writes a Standard MIDI File: its name ends in .mid, in any case.
 bool savesMidiFile(const std::string& path);
 
-// With -save: writes the received SysEx to the file, or says that nothing came. False with the
+// With -save: writes the received SysEx to the file (as hex text, one message a line, when its
+// name ends in .txt in any letter case), or says that nothing came. False with the
 // error line written when the file cannot be written.
 bool saveReceived(const BulkOptions& options, const KeptSysEx& kept, int32_t inDevice);

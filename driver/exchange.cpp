@@ -11,10 +11,12 @@
 #include "driver/byte_tokens.h"
 #include "driver/dump_files.h"
 #include "driver/hex_text.h"
+#include "driver/identity_reply.h"
 #include "driver/kept_sysex.h"
 #include "driver/output_device.h"
 #include "driver/report.h"
 #include "driver/syx_send.h"
+#include "driver/workbench_report.h"
 #include "midi/recorder.h"
 #include "midi/sysex_sender.h"
 #include "platform/windows_api.h"
@@ -26,11 +28,14 @@ constexpr int kEscKey = 27;
 // not held as text twice.
 constexpr size_t kAnswerPiece = 65536;
 
+// -identify waits this long after the first answer for more instruments to answer.
+constexpr DWORD kIdentifyQuietMs = 200;
+
 // Sends the message to outDevice; false (with the message written) when that fails.
-bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice) {
+bool sendRequest(const std::vector<uint8_t>& message, int32_t outDevice, const Pace& pace) {
     SysExSender sender;
     if (!openOutputDevice(sender, outDevice) ||
-        !sendOnOutputDevice(sender, message.data(), static_cast<int32_t>(message.size()))) {
+        !sendOnOutputDevice(sender, message.data(), static_cast<int32_t>(message.size()), pace)) {
         return false;
     }
     closeSender(sender);
@@ -72,18 +77,20 @@ void warnNoEndOfSysEx(int32_t inDevice) {
 // After a collecting run (-idle or -save): an incomplete dump is an error that leaves the file
 // alone; a whole one is saved. Before the listing, so that a reader which stops early (head)
 // cannot cost the file. False when the run fails.
+// With mayWrite false the file is not written (the reason is already told).
 bool finishCollecting(const BulkOptions& bulk, const KeptSysEx& kept,
-                      const MidiInRecorder& recorder, bool cutByTimeout, int32_t inDevice) {
+                      const MidiInRecorder& recorder, bool cutByTimeout, int32_t inDevice,
+                      bool mayWrite, bool warnWithoutAnswer) {
     const std::string incomplete = incompleteDumpReason(kept, recorder, cutByTimeout);
     if (!incomplete.empty()) {
         reportError("incomplete sysex dump from MIDI input device " + std::to_string(inDevice) +
                     ": " + incomplete + (bulk.save ? "; " + bulk.savePath + " not written" : ""));
         return false;
     }
-    if (kept.answers == 0) {
+    if (kept.answers == 0 && warnWithoutAnswer) {
         warnNoEndOfSysEx(inDevice);
     }
-    return !bulk.save || saveReceived(bulk, kept, inDevice);
+    return mayWrite && (!bulk.save || saveReceived(bulk, kept, inDevice));
 }
 
 // Reads keys until Esc. When no key can ever come (no console, or redirected input at its
@@ -104,10 +111,17 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     const int32_t outDevice = devices.out;
     const int32_t inDevice = devices.in;
     const BulkOptions& bulk = request.bulk;
+    const WorkbenchOptions& bench = request.workbench;
+    // The settings file's message gives way to the file or the identity request; one on the
+    // command line does not.
     if (bulk.send && request.messageOnCommandLine) {
-        // The settings file's message gives way to the file; one on the command line does not.
         return reportUsageError("a message on the command line and -send=" + bulk.sendPath +
                                 " exclude each other");
+    }
+    if (bench.identify && (bulk.send || request.messageOnCommandLine)) {
+        return reportUsageError(
+            (bulk.send ? "-send=" + bulk.sendPath : std::string("a message on the command line")) +
+            " and -identify exclude each other");
     }
     FileToSend fileToSend;
     if (bulk.send && !loadFileToSend(bulk, fileToSend)) {
@@ -117,17 +131,23 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
         return 1;
     }
 
-    if (request.message.empty() && !bulk.send &&
+    if (request.message.empty() && !bulk.send && !bench.identify &&
         !writeNote(Stream::Output,
                    "no sysex sent to MIDI out device " + std::to_string(outDevice) + "\n")) {
         return outputFailed();
     }
-    // With -send the message (from the settings file) gives way to the file.
-    const ByteTokenCheck message =
-        checkByteTokens(bulk.send ? std::vector<std::string>() : request.message);
-    if (!message.valid) {
-        return reportUsageError("invalid sysex data at " + message.invalidToken);
+    // With -send or -identify the message (from the settings file) gives way.
+    const bool typed = !bulk.send && !bench.identify;
+    const ChecksumTokenCheck checked = checkTokensWithChecksum(
+        typed ? request.message : std::vector<std::string>(), bench.checksum);
+    if (!checked.message.valid) {
+        return reportUsageError("invalid sysex data at " + checked.message.invalidToken +
+                                (checked.reason.empty() ? "" : ": " + checked.reason));
     }
+    const std::vector<uint8_t> message =
+        bench.identify
+            ? std::vector<uint8_t>(std::begin(kIdentityRequest), std::end(kIdentityRequest))
+            : checked.message.bytes;
     if (!writeUsage()) {
         return outputFailed();
     }
@@ -143,7 +163,9 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     recorder.recordShortMessages = 0;
     // A collecting run keeps each buffer as it comes and gives it back to the input, so a dump
     // may be far larger than the buffers; otherwise they are read once recording has ended.
-    const bool collecting = bulk.idleMs > 0 || bulk.save;
+    // -identify collects too, until the answers of every instrument are in.
+    const bool collecting = bulk.idleMs > 0 || bulk.save || bench.identify;
+    const DWORD idleMs = bench.identify && bulk.idleMs == 0 ? kIdentifyQuietMs : bulk.idleMs;
     KeptSysEx kept = startKeeping(recorder, collecting);
     // An input that does not open is otherwise silent: the wait ends in the no-F7 warning.
     if (openRecorder(recorder) == 0 && inputOpenResult == MMSYSERR_ALLOCATED) {
@@ -154,12 +176,13 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     if (collecting) {
         keepDuringSend = [&] { keepArrived(kept, recorder); };
     }
-    if (bulk.send && !sendFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, keepDuringSend)) {
+    if (bulk.send &&
+        !sendFile(fileToSend, bulk.sendPath, outDevice, bulk.gapMs, bench.pace, keepDuringSend)) {
         closeRecorder(recorder);
         return 1;
     }
     // A message of just F0 F7 carries nothing worth sending.
-    if (message.bytes.size() > 2 && !sendRequest(message.bytes, outDevice)) {
+    if (message.size() > 2 && !sendRequest(message, outDevice, bench.pace)) {
         closeRecorder(recorder);
         return 1;
     }
@@ -167,14 +190,17 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
     writeNote(Stream::Error,
               "awaiting sysex data from MIDI input device " + std::to_string(inDevice) + "...\n");
     const DWORD timeoutMs = timeoutMilliseconds(request.timeoutSeconds);
-    const bool cutByTimeout = collecting && awaitDump(recorder, kept, timeoutMs, bulk.idleMs);
+    const bool cutByTimeout = collecting && awaitDump(recorder, kept, timeoutMs, idleMs);
     const bool answerComplete = !collecting && awaitAnswer(recorder, timeoutMs);
     closeRecorder(recorder);
     kept.giveBack = false;
     keepArrived(kept, recorder);
-    bool succeeded = true;
+    const bool checksumsFit = checkReceivedChecksums(bench.checksum, bulk, kept.bytes);
+    bool succeeded = checksumsFit;
     if (collecting) {
-        succeeded = finishCollecting(bulk, kept, recorder, cutByTimeout, inDevice);
+        // Without an identity reply -identify has its own line.
+        succeeded = finishCollecting(bulk, kept, recorder, cutByTimeout, inDevice, checksumsFit,
+                                     !bench.identify);
     } else {
         if (lostSysExBytes != 0) {
             writeLineToStderr("warning: the input buffers ran out; " +
@@ -184,8 +210,12 @@ int runExchange(const RunRequest& request, const ChosenDevices& devices) {
             warnNoEndOfSysEx(inDevice);
         }
     }
-    if (!printAnswer(kept)) {
+    // With -identify and -quiet the lines naming the instruments stand alone.
+    if (!(bench.identify && quiet()) && !printAnswer(kept)) {
         return outputFailed();
+    }
+    if (bench.identify && reportIdentityReplies(kept.bytes, inDevice, request.timeoutSeconds)) {
+        return 1;
     }
     if (!succeeded) {
         return 1;

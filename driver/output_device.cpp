@@ -1,6 +1,8 @@
 #include "driver/output_device.h"
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "driver/report.h"
 #include "midi/sysex_sender.h"
@@ -22,13 +24,21 @@ bool openOutputDevice(SysExSender& sender, int32_t outDevice) {
     return true;
 }
 
-bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length) {
-    if (sendSysEx(sender, bytes, length) != 0) {
-        return true;
+bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length,
+                        const Pace& pace) {
+    const std::vector<MessagePart> parts = pacedParts(static_cast<size_t>(length), pace);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0 && pace.pauseMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(pace.pauseMs));
+        }
+        const MessagePart& part = parts[i];
+        if (sendSysEx(sender, bytes + part.offset, static_cast<int32_t>(part.length)) == 0) {
+            writeLineToStderr("sending sysex data to MIDI output device " +
+                              std::to_string(sender.deviceId) + " failed\n");
+            return false;
+        }
     }
-    writeLineToStderr("sending sysex data to MIDI output device " +
-                      std::to_string(sender.deviceId) + " failed\n");
-    return false;
+    return true;
 }
 
 std::string deviceInUseLine(const char* direction, int32_t device) {

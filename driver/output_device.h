@@ -1,9 +1,11 @@
 // The output device's two steps, each failure reported with its line on standard error: the
-// typed message and the messages of a .syx file are sent the same way.
+// typed message and the messages of a .syx file are sent the same way, whole or paced.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "driver/paced_parts.h"
 
 struct SysExSender;
 
@@ -11,9 +13,12 @@ struct SysExSender;
 // second line when another program holds the device.
 bool openOutputDevice(SysExSender& sender, int32_t outDevice);
 
-// Sends length bytes as one long message on sender's open device; false with "sending sysex
-// data to MIDI output device N failed" written.
-bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length);
+// Sends one whole message of length bytes on sender's open device: as one long message, or
+// with pace.partBytes set as consecutive long messages of at most that many bytes with
+// pace.pauseMs after each but the last, which the receiver takes as the one message. False
+// with "sending sysex data to MIDI output device N failed" written.
+bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length,
+                        const Pace& pace);
 
 // "MIDI <direction> device N is in use by another program", for a device that answered
 // MMSYSERR_ALLOCATED.

@@ -39,6 +39,21 @@ BulkOptions bulkOptions(const OptionTable& table) {
     return options;
 }
 
+// Reads the values of -pace and -checksum, which the option table keeps as text.
+bool readWorkbenchOptions(const OptionTable& table, WorkbenchOptions& options,
+                          std::string& errorText) {
+    if (table.values.count("pace") != 0 &&
+        !parsePaceValue(table.getText("pace", ""), options.pace, errorText)) {
+        return false;
+    }
+    if (table.values.count("checksum") != 0 &&
+        !parseChecksumValue(table.getText("checksum", ""), options.checksum, errorText)) {
+        return false;
+    }
+    options.identify = table.getBool("identify");
+    return true;
+}
+
 }  // namespace
 
 bool readRunRequest(int argc, const char* const* argv, RunRequest& request,
@@ -63,6 +78,9 @@ bool readRunRequest(int argc, const char* const* argv, RunRequest& request,
     request.inDevice = deviceRequest(table, "midiin");
     request.timeoutSeconds = table.getInt("timeout", 5);
     request.bulk = bulkOptions(table);
+    if (!readWorkbenchOptions(table, request.workbench, errorText)) {
+        return false;
+    }
     request.message = table.positionals;
     request.messageOnCommandLine = table.commandLinePositionals != 0;
     return true;

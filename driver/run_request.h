@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/paced_parts.h"
+#include "driver/roland_checksum.h"
 #include "options/option_table.h"
 #include "platform/windows_api.h"
 
@@ -29,6 +31,13 @@ struct BulkOptions {
     int32_t gapMs = 0;
 };
 
+// The SysEx workbench: -pace, -checksum and -identify.
+struct WorkbenchOptions {
+    Pace pace;              // every message sent goes out in these parts
+    ChecksumRule checksum;  // CS in the typed message; received DT1 messages checked
+    bool identify = false;  // send the identity request and name who answers
+};
+
 // A device as given: a number, or a name (when `name` is not empty).
 struct DeviceRequest {
     int32_t number = 0;
@@ -45,6 +54,7 @@ struct RunRequest {
     std::vector<NameValue> deviceNames;
     int32_t timeoutSeconds = 5;
     BulkOptions bulk;
+    WorkbenchOptions workbench;
     std::vector<std::string>
         message;  // the byte tokens: the settings file's, then the command line's
     bool messageOnCommandLine = false;

@@ -1,5 +1,6 @@
 #include "driver/send_file.h"
 
+#include "driver/hex_text_file.h"
 #include "driver/midi_file.h"
 #include "files/file_reading.h"
 #include "options/text_helpers.h"
@@ -9,13 +10,16 @@ namespace {
 constexpr uint8_t kMidiFileStart[] = {'M', 'T', 'h', 'd'};
 constexpr size_t kMidiFileStartSize = sizeof kMidiFileStart;
 
-enum class Kind { Undecided, Syx, Midi };
+enum class Kind { Undecided, Syx, Midi, HexText };
 
-// The check while reading. The first bytes tell the kinds apart (a .syx file starts with F0);
-// a .syx file is checked as it arrives, a .mid file once it is read whole.
+// The check while reading. The first bytes tell the kinds apart (a .syx file starts with F0,
+// hex text with a hex digit after blanks); a .syx file is checked as it arrives, a .mid file
+// and hex text once they are read whole.
 struct SendFileScan {
     Kind kind = Kind::Undecided;
     size_t startSeen = 0;  // first bytes that matched MThd so far
+    FileKindProbe text;    // hex text or not, until the first byte that is no blank
+    uint8_t firstByte = 0;
     SyxScan syx;
 };
 
@@ -25,7 +29,25 @@ bool takeAsSyx(SendFileScan& scan) {
     return scanSyxBytes(scan.syx, kMidiFileStart, scan.startSeen);
 }
 
-bool scanSendFile(SendFileScan& scan, const uint8_t* bytes, size_t count) {
+bool scanSendFile(SendFileScan& scan, const uint8_t* bytes, size_t count, size_t offset) {
+    if (scan.kind == Kind::Undecided && scan.startSeen == 0) {
+        // Before an MThd has begun: blanks keep the kind open, a hex digit makes hex text.
+        scan.firstByte = offset == 0 && count > 0 ? bytes[0] : scan.firstByte;
+        probeFileKind(scan.text, bytes, count, offset);
+        if (scan.text.kind == FileKindProbe::Kind::Undecided) {
+            return true;
+        }
+        if (scan.text.kind == FileKindProbe::Kind::HexText) {
+            scan.kind = Kind::HexText;
+        } else if (scan.text.decidedAt > 0) {
+            // Blanks, then no hex digit: refused at the file's first byte, as .syx.
+            scan.kind = Kind::Syx;
+            return scanSyxBytes(scan.syx, &scan.firstByte, 1);
+        }
+    }
+    if (scan.kind == Kind::HexText) {
+        return true;
+    }
     size_t i = 0;
     while (scan.kind == Kind::Undecided && i < count) {
         if (bytes[i] != kMidiFileStart[scan.startSeen]) {
@@ -68,8 +90,8 @@ size_t messageFileOffset(const FileToSend& file, size_t index) {
 bool readFileToSend(const std::string& path, FileToSend& file, std::string& errorText) {
     file = FileToSend{};
     SendFileScan scan;
-    const ReadCheck check = [&scan](const uint8_t* bytes, size_t count, size_t) {
-        return scanSendFile(scan, bytes, count);
+    const ReadCheck check = [&scan](const uint8_t* bytes, size_t count, size_t offset) {
+        return scanSendFile(scan, bytes, count, offset);
     };
     std::vector<uint8_t> bytes;
     std::string reason;
@@ -87,8 +109,13 @@ bool readFileToSend(const std::string& path, FileToSend& file, std::string& erro
     if (result == ReadResult::Read && scan.kind == Kind::Midi) {
         return takeMidiFile(path, bytes, file, errorText);
     }
-    if (result == ReadResult::Refused || (scan.kind == Kind::Undecided && !takeAsSyx(scan)) ||
-        !finishSyxScan(scan.syx)) {
+    if (result == ReadResult::Read && scan.kind == Kind::HexText) {
+        return readHexText(bytes, path, file.messages, errorText);
+    }
+    // Nothing but blanks: the first of them is refused.
+    const bool blanks = scan.kind == Kind::Undecided && scan.startSeen == 0 && !bytes.empty();
+    if (result == ReadResult::Refused || (blanks && !scanSyxBytes(scan.syx, &scan.firstByte, 1)) ||
+        (scan.kind == Kind::Undecided && !takeAsSyx(scan)) || !finishSyxScan(scan.syx)) {
         errorText = "invalid sysex file " + path + " at byte offset " +
                     std::to_string(scan.syx.errorOffset) + ": " + scan.syx.errorText;
         return false;

@@ -1,5 +1,6 @@
 // The file that -send sends: a Standard MIDI File when its first bytes are MThd, whatever its
-// name, with the times of its messages; otherwise a .syx file. Read with the files module's
+// name, with the times of its messages; hex text when its first byte that is no blank is a hex
+// digit (driver/hex_text_file.h); otherwise a .syx file. Read with the files module's
 // bound and checked whole before anything is sent.
 #pragma once
 

@@ -57,7 +57,7 @@ std::string oversizedMessageError(const FileToSend& file, const std::string& pat
 }
 
 bool sendFile(const FileToSend& file, const std::string& path, int32_t outDevice, int32_t gapMs,
-              const std::function<void()>& meanwhile) {
+              const Pace& pace, const std::function<void()>& meanwhile) {
     SysExSender sender;
     if (!openOutputDevice(sender, outDevice)) {
         return false;
@@ -77,7 +77,7 @@ bool sendFile(const FileToSend& file, const std::string& path, int32_t outDevice
         }
         const int32_t length = static_cast<int32_t>(syxMessageLength(file.messages, i));
         if (!sendOnOutputDevice(sender, file.messages.bytes.data() + file.messages.messageStarts[i],
-                                length)) {
+                                length, pace)) {
             return false;
         }
         lastSent = Clock::now();

@@ -191,10 +191,10 @@ void checkTableReadBack(const std::string& value) {
     flag.assignName("b");
     flag.type = OptionType::Boolean;
     table.addOption(flag);
-    OptionSpec decimal;
-    decimal.assignName("d");
-    decimal.type = OptionType::Decimal;
-    table.addOption(decimal);
+    OptionSpec decimalSpec;
+    decimalSpec.assignName("d");
+    decimalSpec.type = OptionType::Decimal;
+    table.addOption(decimalSpec);
 
     std::string error;
     const bool numberStored = table.storeValue(table.specs[0], value, error);

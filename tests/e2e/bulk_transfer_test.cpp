@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <sstream>
@@ -19,6 +18,7 @@
 #include "platform/posix/testing/jack_server.h"
 #include "platform/posix/winmm/instrument_answers.h"
 #include "tests/e2e/run_process.h"
+#include "tests/testing/file_contents.h"
 #include "tests/testing/temporary_directory.h"
 
 namespace fs = std::filesystem;
@@ -28,15 +28,6 @@ namespace {
 using Bytes = std::string;  // file contents, byte for byte
 
 using Directory = TemporaryDirectory;
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // F0, `length` - 2 data bytes counting from `seed`, F7.
 Bytes message(size_t length, unsigned seed) {

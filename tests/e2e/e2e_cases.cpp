@@ -274,25 +274,29 @@ std::vector<E2eCase> e2eCases() {
         // Nor is the settings file read, whatever it holds.
         c.withSettings = true;
         c.settings = "[Settings]\nidle=abc\nmidiout=no such device\n";
-        c.out =
-            kUsage +
-            "  -midiout=#          output device, by number or name, that receives the "
-            "message (default 0)\n"
-            "  -midiin=#           input device, by number or name, that is recorded "
-            "(default 0)\n"
-            "  -timeout=seconds    how long to wait for an answer ending in F7 (default 5)\n"
-            "  -list               list the MIDI devices by number and name, then end\n"
-            "  -idle=milliseconds  after an answer, go on until the input is quiet this long "
-            "(default 0: first answer)\n"
-            "  -save=FILE          write the received sysex to FILE (.syx, or .mid with arrival "
-            "times)\n"
-            "  -send=FILE          send the sysex messages of FILE (.syx or .mid) instead of a "
-            "message\n"
-            "  -gap=milliseconds   pause between the messages of a -send .syx file (default 0)\n"
-            "  -help               print the usage text and every option, then end\n"
-            "  -version            print the version, then end\n"
-            "  -quiet              print only the answer, errors and warnings: no usage "
-            "text, no progress\n";
+        c.out = kUsage +
+                "  -midiout=#          output device, by number or name, that receives the "
+                "message (default 0)\n"
+                "  -midiin=#           input device, by number or name, that is recorded "
+                "(default 0)\n"
+                "  -timeout=seconds    how long to wait for an answer ending in F7 (default 5)\n"
+                "  -list               list the MIDI devices by number and name, then end\n"
+                "  -idle=milliseconds  after an answer, go on until the input is quiet this long "
+                "(default 0: first answer)\n"
+                "  -save=FILE          write the received sysex to FILE (.syx; .mid with arrival "
+                "times; hex text if .txt)\n"
+                "  -send=FILE          send the sysex messages of FILE (.syx, .mid or hex text) "
+                "instead of a message\n"
+                "  -gap=milliseconds   pause between the messages of a -send .syx file (default "
+                "0)\n"
+                "  -pace=BYTES/MS      send each message in parts of BYTES, MS milliseconds apart\n"
+                "  -checksum=roland[:K]  CS in the message is Roland's checksum; received Roland "
+                "data messages are checked\n"
+                "  -identify           ask who is there (identity request) and name every answer\n"
+                "  -help               print the usage text and every option, then end\n"
+                "  -version            print the version, then end\n"
+                "  -quiet              print only the answer, errors and warnings: no usage "
+                "text, no progress\n";
         add(c);
         c.name = "VersionLine";
         c.args = {"-version", "-midiout=no such device", "F0", "01", "F7"};
@@ -345,5 +349,60 @@ std::vector<E2eCase> e2eCases() {
     add(parseError("IdleWithExponent", {"-idle=1e3"}, "option needs a number value: -idle"));
     add(parseError("GapWithPoint", {"-gap=1.5"}, "option needs a number value: -gap"));
     add(parseError("GapTooLarge", {"-gap=2147483648"}, "number too large: -gap"));
+
+    // The workbench: -pace, -checksum and -identify.
+    add(parseError("PaceOutOfRange", {"-pace=256/10001"},
+                   "option needs a value BYTES/MS (BYTES 1 to 65535, MS 0 to 10000): -pace"));
+    {
+        E2eCase c = parseError("ChecksumValueInSettingsFile", {},
+                               "option needs a value roland or roland:K (K 2 to 998): -checksum");
+        c.withSettings = true;
+        c.settings = "[Settings]\nchecksum=yamaha\n";
+        add(c);
+    }
+    add(invalidToken("CsWithoutChecksum", {"F0", "41", "CS", "F7"}, "CS"));
+    add(invalidToken("CsNotLast",
+                     {"-checksum=roland", "F0", "41", "10", "42", "12", "CS", "00", "F7"},
+                     "CS: the checksum must be the last byte before F7"));
+    add(parseError("IdentifyWithMessage", {"-identify", "F0", "F7"},
+                   "a message on the command line and -identify exclude each other"));
+    const std::vector<std::string> dataSet = {"F0", "41", "10", "42", "12", "40", "00", "7F", "00"};
+    {
+        std::vector<std::string> args = {"-checksum=roland"};
+        args.insert(args.end(), dataSet.begin(), dataSet.end());
+        args.insert(args.end(), {"CS", "F7"});
+        const std::string bytes = "F0 41 10 42 12 40 00 7F 00 41 F7";
+        add(exchange("RolandChecksumTyped", args, bytes, bytes + " \n"));
+        args[10] = "40";  // echoed with the wrong checksum
+        E2eCase c =
+            exchange("WrongRolandChecksumReceived", args, "F0 41 10 42 12 40 00 7F 00 40 F7",
+                     "F0 41 10 42 12 40 00 7F 00 40 F7 \n");
+        c.err = sent("F0 41 10 42 12 40 00 7F 00 40 F7", 0) + awaiting(0) +
+                "warning: wrong Roland checksum in received message 1 at byte offset 0 (F0 41 10 "
+                "42 12 40 00 7F 00 ...): it carries 40, its bytes give 41\n" +
+                kPress;
+        add(c);
+    }
+    const std::string idLine =
+        "ID 00: non-commercial use (7D), family 01 00, member 01 00, version 01 00 00 00\n";
+    add(exchange("IdentifyTheVirtualInstrument", {"-identify"}, "F0 7E 7F 06 01 F7",
+                 kIdentityReplyLine + idLine));
+    {
+        // In parts of 3 bytes, from the settings file, whose message gives way.
+        E2eCase c = exchange("IdentifyQuietAndPaced", {"-quiet"}, "", "");
+        c.withSettings = true;
+        c.settings = "[Settings]\nidentify=yes\npace=3/1\nhexsysex1=F0\nhexsysex2=F7\n";
+        c.out = idLine;
+        c.err = "";
+        add(c);
+    }
+    {
+        E2eCase c = exchange("IdentifyWithoutReply", {"-identify", "-midiin=99", "-timeout=0"},
+                             "F0 7E 7F 06 01 F7", "");
+        c.status = 1;
+        c.err = sent("F0 7E 7F 06 01 F7", 0) + awaiting(99) +
+                "error: no identity reply from MIDI input device 99 within 0 seconds\n";
+        add(c);
+    }
     return cases;
 }

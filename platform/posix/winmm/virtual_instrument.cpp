@@ -1,6 +1,7 @@
 // The built-in virtual instrument: one input and one output device that behave as an
 // instrument on a cable. What is sent to its output is answered on its input, on the input's
 // delivery thread, with no delay of its own; only dumps pace their messages.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -41,6 +42,9 @@ struct Instrument {
     std::condition_variable dumpWake;
     bool dumping = false;
     std::thread dumper;
+    // A SysEx message coming in parts, and the output it comes from.
+    std::vector<BYTE> unfinished;
+    void* unfinishedFrom = nullptr;
 };
 
 // The tests' hooks; none in the program.
@@ -130,6 +134,27 @@ void dropDump(Instrument& s) {
     s.dumpWake.notify_all();
 }
 
+// A SysEx message sent in consecutive long buffers (the first from F0, the last holding F7),
+// as a paced send does, is taken whole, as an instrument on a cable takes it. False while the
+// message is unfinished: the buffer was kept.
+bool joinParts(Instrument& s, void* port, std::vector<BYTE>& bytes) {
+    const bool ends = std::find(bytes.begin(), bytes.end(), BYTE{0xF7}) != bytes.end();
+    if (s.unfinishedFrom == port) {
+        s.unfinished.insert(s.unfinished.end(), bytes.begin(), bytes.end());
+        if (!ends) {
+            return false;
+        }
+        bytes.swap(s.unfinished);
+        s.unfinished.clear();
+        s.unfinishedFrom = nullptr;
+    } else if (bytes.front() == 0xF0 && !ends) {
+        s.unfinished = std::move(bytes);
+        s.unfinishedFrom = port;
+        return false;
+    }
+    return true;
+}
+
 void playLong(Instrument& s, std::vector<BYTE> bytes) {
     const LargeDump large = largeDumpRequest(bytes.data(), bytes.size());
     if (const unsigned count = bulkDumpRequest(bytes.data(), bytes.size())) {
@@ -201,7 +226,17 @@ class VirtualInstrumentPorts : public MidiPortBackend {
         return MMSYSERR_NOERROR;
     }
 
-    void closeOutput(void* port) override { delete static_cast<char*>(port); }
+    void closeOutput(void* port) override {
+        Instrument& s = instrument();
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            if (s.unfinishedFrom == port) {
+                s.unfinished.clear();
+                s.unfinishedFrom = nullptr;
+            }
+        }
+        delete static_cast<char*>(port);
+    }
 
     MMRESULT sendShort(void*, const BYTE* bytes, size_t count) override {
         Instrument& s = instrument();
@@ -226,6 +261,10 @@ class VirtualInstrumentPorts : public MidiPortBackend {
             return failure;
         }
         std::vector<BYTE> bytes(header->lpData, header->lpData + header->dwBufferLength);
+        if (!joinParts(s, port, bytes)) {
+            *held = false;
+            return MMSYSERR_NOERROR;
+        }
         const VirtualInstrumentHooks* h = hooks();
         *held = h != nullptr && h->holdLong != nullptr && h->holdLong(port, header, bytes);
         if (!*held) {
