@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -97,16 +99,25 @@ class GetchOnTerminal : public ::testing::Test {
         return tcgetattr(slave_, &mode) == 0 && (mode.c_lflag & ICANON) && (mode.c_lflag & ECHO);
     }
 
-    // True once the child has switched the terminal out of canonical mode.
+    // True once the child has switched the terminal out of canonical mode and sleeps in its
+    // read. Under the thread sanitizer a signal that comes just before the read is held back
+    // for a later point of delivery, which a read that blocks never reaches.
     bool awaitRawMode() {
         const auto deadline = Clock::now() + kPatience;
         while (Clock::now() < deadline) {
-            if (!terminalIsCanonical()) {
+            if (!terminalIsCanonical() && childSleeps()) {
                 return true;
             }
             std::this_thread::yield();
         }
         return false;
+    }
+
+    bool childSleeps() {
+        std::ifstream stat("/proc/" + std::to_string(child_) + "/stat");
+        const std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const size_t end = text.rfind(')');  // the state follows the name in parentheses
+        return end != std::string::npos && text.compare(end + 1, 2, " S") == 0;
     }
 
     // The child's exit status, or -1 when it did not end in time.
