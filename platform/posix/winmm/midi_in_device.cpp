@@ -9,10 +9,10 @@
 namespace {
 
 // How long SysEx input waits for a free buffer. A program that gives its buffers back does so
-// within moments (the first time, it may first have to see the input that filled them); the
-// input of one that does not is dropped after the wait, as a device with nowhere to put it
-// would drop it.
-constexpr auto kFirstBufferWait = std::chrono::milliseconds(250);
+// once it has seen the input that filled them, which on a loaded machine may take far longer
+// than a moment (over 250 ms seen under AddressSanitizer); the input of one that does not is
+// dropped after the wait, as a device with nowhere to put it would drop it. Waiting costs such
+// a program nothing: the end of recording ends the wait at once.
 constexpr auto kBufferWait = std::chrono::seconds(2);
 
 // Runs the callback for each event with the lock released; the caller holds it on entry.
@@ -57,8 +57,7 @@ void assembleChunk(std::unique_lock<std::mutex>& lock, MidiInDevice& device,
         if (done == chunk.bytes.size()) {
             return;
         }
-        const auto bound = device.buffersCameBack ? kBufferWait : kFirstBufferWait;
-        const bool queued = device.wake.wait_for(lock, bound, [&device] {
+        const bool queued = device.wake.wait_for(lock, kBufferWait, [&device] {
             return !device.buffers.empty() || !device.started || device.closing;
         });
         if (!device.started || device.closing) {
@@ -125,16 +124,12 @@ void queueBufferLocked(MidiInDevice& device, MIDIHDR* header) {
     header->dwBytesRecorded = 0;
     header->dwFlags = (header->dwFlags | MHDR_INQUEUE) & ~static_cast<DWORD>(MHDR_DONE);
     device.buffers.push_back(header);
-    if (device.started) {
-        device.buffersCameBack = true;
-    }
     device.droppingSysEx = false;
     device.wake.notify_one();  // input may be waiting for it
 }
 
 void stopLocked(std::unique_lock<std::mutex>& lock, MidiInDevice& device) {
     device.started = false;
-    device.buffersCameBack = false;
     device.droppingSysEx = false;
     device.finished += device.pending.size();
     device.pending.clear();

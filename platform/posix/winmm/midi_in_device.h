@@ -39,9 +39,7 @@ struct MidiInDevice {
     uint64_t resetsDone = 0;
     bool delivering = false;
     // SysEx input that finds no free buffer waits a while for one, since a program may give
-    // its buffers back (the longer once it has done so while the input ran); after a wait in
-    // vain it is dropped until a buffer is queued again.
-    bool buffersCameBack = false;
+    // its buffers back; after a wait in vain it is dropped until a buffer is queued again.
     bool droppingSysEx = false;
     bool opened = false;
     bool closing = false;
