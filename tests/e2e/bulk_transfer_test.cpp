@@ -383,8 +383,7 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
         // The instrument's ports are the only MIDI ports: devices 0 (it echoes what it gets).
         ChildProcess server, instrument;
-        started = startJackServer(server, error) &&
-                  startInstrument(JACK_INSTRUMENT_PATH, "echo", instrument, error);
+        started = startJackWithInstrument(JACK_INSTRUMENT_PATH, "echo", server, instrument, error);
         if (started) {
             // The echo's end is known by its pause alone, which must outlast the pauses a
             // loaded machine makes in a JACK server's cycles.
@@ -491,8 +490,8 @@ TEST(BulkTransfer, DumpsBeyondTheInputBuffersArriveWholeThroughJack) {
     ProcessResult many, big;
     for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
         ChildProcess server, instrument;
-        started = startJackServer(server, error) &&
-                  startInstrument(JACK_INSTRUMENT_PATH, "dumper", instrument, error);
+        started =
+            startJackWithInstrument(JACK_INSTRUMENT_PATH, "dumper", server, instrument, error);
         bool slow = false;
         if (started) {
             // 10,000 small messages, and 20 MB at 16,000 bytes a period of 5.3 ms (about 7 s).

@@ -50,9 +50,9 @@ void withInstruments(const char* first, const char* second, const std::function<
     for (int attempt = 1;; ++attempt) {
         ChildProcess server, one, two;
         std::string error;
-        const bool started = startJackServer(server, error) &&
-                             startInstrument(JACK_INSTRUMENT_PATH, first, one, error) &&
-                             startInstrument(JACK_INSTRUMENT_PATH, second, two, error);
+        const bool started =
+            startJackWithInstrument(JACK_INSTRUMENT_PATH, first, server, one, error) &&
+            startInstrument(JACK_INSTRUMENT_PATH, second, two, error);
         bool answered = true;
         if (started) {
             try {

@@ -69,8 +69,7 @@ TEST(Workbench, APacedBankArrivesWholeThroughJack) {
     for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
         // The instrument is devices 0 and echoes every part it gets, as it gets it.
         ChildProcess server, instrument;
-        started = startJackServer(server, error) &&
-                  startInstrument(JACK_INSTRUMENT_PATH, "paced", instrument, error);
+        started = startJackWithInstrument(JACK_INSTRUMENT_PATH, "paced", server, instrument, error);
         if (started) {
             const auto start = std::chrono::steady_clock::now();
             r = run(d, {"-quiet", "-send=bank.syx", "-pace=256/20",

@@ -217,6 +217,13 @@ bool startInstrument(const char* path, const char* clientName, ChildProcess& ins
     return true;
 }
 
+bool startJackWithInstrument(const char* instrumentPath, const char* clientName,
+                             ChildProcess& server, ChildProcess& instrument, std::string& error,
+                             unsigned periodFrames) {
+    return startJackServer(server, error, periodFrames) &&
+           startInstrument(instrumentPath, clientName, instrument, error);
+}
+
 void stopJackServer(ChildProcess& server) {
     endServer(server);
     if (!serverName.empty()) {

@@ -24,6 +24,12 @@ constexpr int kJackAttempts = 3;
 bool startInstrument(const char* path, const char* clientName, ChildProcess& instrument,
                      std::string& error);
 
+// startJackServer, then startInstrument on it: a test's usual start, with `error` saying which
+// failed.
+bool startJackWithInstrument(const char* instrumentPath, const char* clientName,
+                             ChildProcess& server, ChildProcess& instrument, std::string& error,
+                             unsigned periodFrames = 256);
+
 // Stops the server and removes what its clients left in its directory (a client still open in
 // this process when the server went cannot remove its own files).
 void stopJackServer(ChildProcess& server);

@@ -57,8 +57,8 @@ TEST(JackInput, TakesNoAllocationOnJacksThreads) {
     ChildProcess server;
     ChildProcess instrument;
     std::string error;
-    ASSERT_TRUE(startJackServer(server, error) &&
-                startInstrument(JACK_INSTRUMENT_PATH, "alloc-instrument", instrument, error))
+    ASSERT_TRUE(startJackWithInstrument(JACK_INSTRUMENT_PATH, "alloc-instrument", server,
+                                        instrument, error))
         << error;
     InputRecorder recorder;
     OpenInput input;

@@ -111,8 +111,8 @@ TEST(ModuleEntries, AnInputCloseOrOpenGivenUpOnKeepsItsDeviceUntilTheModuleLetsG
     ChildProcess server;
     ChildProcess instrument;
     std::string error;
-    ASSERT_TRUE(startJackServer(server, error) &&
-                startInstrument(JACK_INSTRUMENT_PATH, "late-instrument", instrument, error))
+    ASSERT_TRUE(
+        startJackWithInstrument(JACK_INSTRUMENT_PATH, "late-instrument", server, instrument, error))
         << error;
     const MidiSystemPorts* ports = midiSystemPorts(&kProgram);
     MidiSystemSession& session = *startSession(kProgram);
@@ -205,8 +205,8 @@ TEST(JackInput, ASysExMessageWithoutRoomInTheRingIsCountedAsLost) {
     ChildProcess server;
     ChildProcess instrument;
     std::string error;
-    ASSERT_TRUE(startJackServer(server, error) &&
-                startInstrument(JACK_INSTRUMENT_PATH, "ring-instrument", instrument, error))
+    ASSERT_TRUE(
+        startJackWithInstrument(JACK_INSTRUMENT_PATH, "ring-instrument", server, instrument, error))
         << error;
     // A ring of 1,024 bytes: the 2,004-byte dump never fits, the identity reply after it does.
     JackInputTotals totals;

@@ -164,8 +164,8 @@ TEST(SlowJackServer, ALongMessageWaitsForRoomAndArrivesWhole) {
     std::string error;
     // A period of 8192 frames at 48 kHz (171 ms), longer than a sender might take two cycles
     // to last.
-    ASSERT_TRUE(startJackServer(server, error, 8192) &&
-                startInstrument(JACK_INSTRUMENT_PATH, "slow-instrument", instrument, error))
+    ASSERT_TRUE(startJackWithInstrument(JACK_INSTRUMENT_PATH, "slow-instrument", server, instrument,
+                                        error, 8192))
         << error;
     InputRecorder recorder;
     OpenInput input;
