@@ -24,9 +24,18 @@ bool openOutputDevice(SysExSender& sender, int32_t outDevice) {
     return true;
 }
 
+FineSleeps::FineSleeps(bool wanted) : fine(wanted && timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineSleeps::~FineSleeps() {
+    if (fine) {
+        timeEndPeriod(1);
+    }
+}
+
 bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length,
                         const Pace& pace) {
     const std::vector<MessagePart> parts = pacedParts(static_cast<size_t>(length), pace);
+    const FineSleeps fineSleeps(parts.size() > 1 && pace.pauseMs > 0);
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i > 0 && pace.pauseMs > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pace.pauseMs));

@@ -20,6 +20,17 @@ bool openOutputDevice(SysExSender& sender, int32_t outDevice);
 bool sendOnOutputDevice(SysExSender& sender, const uint8_t* bytes, int32_t length,
                         const Pace& pace);
 
+// While one lives, the program's sleeps last the milliseconds asked for: Windows otherwise
+// rounds each up to its timer tick of 15.6 ms, which would stretch a pace's pauses and shift
+// the times of a MIDI file's messages.
+struct FineSleeps {
+    explicit FineSleeps(bool wanted);
+    ~FineSleeps();
+    FineSleeps(const FineSleeps&) = delete;
+    FineSleeps& operator=(const FineSleeps&) = delete;
+    bool fine;  // whether it was asked for and taken (it is given back only then)
+};
+
 // "MIDI <direction> device N is in use by another program", for a device that answered
 // MMSYSERR_ALLOCATED.
 std::string deviceInUseLine(const char* direction, int32_t device);

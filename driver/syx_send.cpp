@@ -65,6 +65,7 @@ bool sendFile(const FileToSend& file, const std::string& path, int32_t outDevice
     // Each message has been played when the send returns; the pause between them is the
     // file's own.
     sender.waitMs = 0;
+    const FineSleeps fineSleeps(gapMs > 0 || !file.microseconds.empty());
     ProgressLine progress;
     const int32_t count = static_cast<int32_t>(file.messages.messageStarts.size());
     startProgress(progress, "sending", count);

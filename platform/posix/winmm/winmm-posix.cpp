@@ -251,3 +251,11 @@ MMRESULT midiOutUnprepareHeader(HMIDIOUT handle, LPMIDIHDR header, UINT headerSi
 DWORD timeGetTime(void) {
     return monotonicMilliseconds();
 }
+
+MMRESULT timeBeginPeriod(UINT /*periodMs*/) {
+    return TIMERR_NOERROR;
+}
+
+MMRESULT timeEndPeriod(UINT /*periodMs*/) {
+    return TIMERR_NOERROR;
+}

@@ -57,6 +57,7 @@ typedef struct tagMIDIOUTCAPSA {
 #define MIDIERR_UNPREPARED 64
 #define MIDIERR_STILLPLAYING 65
 #define MIDIERR_NOTREADY 67
+#define TIMERR_NOERROR 0
 
 #define MHDR_DONE 0x00000001
 #define MHDR_PREPARED 0x00000002
@@ -102,3 +103,7 @@ MMRESULT midiOutUnprepareHeader(HMIDIOUT handle, LPMIDIHDR header, UINT headerSi
 
 // Milliseconds, from the same clock as GetTickCount.
 DWORD timeGetTime(void);
+// Windows times sleeps to its timer tick (15.6 ms unless a program asks for less); here they
+// are always as fine as the kernel's clock, so there is nothing to change.
+MMRESULT timeBeginPeriod(UINT periodMs);
+MMRESULT timeEndPeriod(UINT periodMs);
