@@ -56,6 +56,21 @@ void checkError(const std::string& error, const std::vector<std::string>& args) 
     }
 }
 
+// Whether the command line alone asked to leave the settings file out (-help, -list,
+// -version, or the table's no-settings option), as the parse's first pass saw it.
+bool commandLineSkipsSettings(const OptionTable& table) {
+    const auto trueOnCommandLine = [&](const std::string& name) {
+        const auto it = table.commandLineValues.find(name);
+        return it != table.commandLineValues.end() && readsTrue(it->second);
+    };
+    if (!table.noSettingsOption.empty() && trueOnCommandLine(table.noSettingsOption)) {
+        return true;
+    }
+    return std::any_of(table.specs.begin(), table.specs.end(), [&](const OptionSpec& spec) {
+        return spec.skipsSettings && trueOnCommandLine(spec.name);
+    });
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -102,9 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(error.empty());
     // Every stored number passed the number test, so it reads back as one.
     checkStoredValues(table);
-    // The file's positionals come first, then the command line's, which run to its end.
+    // The file's positionals come first (unless the command line left the file out), then the
+    // command line's, which run to its end.
     std::vector<std::string> filePositionals;
-    if (flags & 1) {
+    if ((flags & 1) && !commandLineSkipsSettings(table)) {
         OptionTable fileOnly;
         declareProgramOptions(fileOnly);
         std::string ignored;
