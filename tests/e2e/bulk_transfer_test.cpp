@@ -379,12 +379,10 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
     writeFile(d.file("in.syx"), sent);
     ProcessResult r, probe;
     std::string error;
-    bool started = false;
-    for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
-        // The instrument's ports are the only MIDI ports: devices 0 (it echoes what it gets).
-        ChildProcess server, instrument;
-        started = startJackWithInstrument(JACK_INSTRUMENT_PATH, "echo", server, instrument, error);
-        if (started) {
+    // The instrument's ports are the only MIDI ports: devices 0 (it echoes what it gets).
+    const bool started = withFreshJackServer(
+        JACK_INSTRUMENT_PATH, "echo",
+        [&] {
             // The echo's end is known by its pause alone, which must outlast the pauses a
             // loaded machine makes in a JACK server's cycles.
             fs::remove(d.file("out.syx"));
@@ -392,13 +390,9 @@ TEST(BulkTransfer, FileRoundTripThroughJack) {
             r = run(d, {"-send=in.syx", "-idle=2000", "-save=out.syx"});
             // The JACK instrument echoes a bulk dump request the virtual instrument would answer.
             probe = run(d, {"-save=probe.syx", "F0", "7D", "03", "01", "F7"});
-        }
-        stopChild(instrument);
-        stopJackServer(server);
-        if (!started || !(jackDidNotAnswer(r.err) || jackDidNotAnswer(probe.err))) {
-            break;
-        }
-    }
+            return jackDidNotAnswer(r.err) || jackDidNotAnswer(probe.err);
+        },
+        error);
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(probe.status, 0) << probe.err;
     EXPECT_EQ(probe.err.find("warning"), std::string::npos) << probe.err;
@@ -485,35 +479,29 @@ TEST(BulkTransfer, DumpsBeyondTheInputBuffersArriveWholeThroughJack) {
         GTEST_SKIP() << "needs jackd and no ALSA sequencer (the tool would prefer it)";
     }
     std::string error;
-    bool started = false;
     Directory d;
     ProcessResult many, big;
-    for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
-        ChildProcess server, instrument;
-        started =
-            startJackWithInstrument(JACK_INSTRUMENT_PATH, "dumper", server, instrument, error);
-        bool slow = false;
-        if (started) {
+    const bool started = withFreshJackServer(
+        JACK_INSTRUMENT_PATH, "dumper",
+        [&] {
             // 10,000 small messages, and 20 MB at 16,000 bytes a period of 5.3 ms (about 7 s).
             // On a busy machine the server's periods can stall for a quarter of a second (its
             // cycles do not run at real-time priority here), hence the long idle time.
             many = run(d, {"-quiet", "-idle=2000", "-save=many.syx", "F0", "7D", "06", "4E", "10",
                            "00", "00", "F7"});
-            slow = jackDidNotAnswer(many.err);
-            if (kBigDumpThroughJack && !slow) {
-                big = run(d,
-                          {"-quiet", "-idle=2000", "-timeout=100", "-save=big.syx", "F0", "7D",
-                           "06", "0F", "50", "4E", "10", "F7"},
-                          outputToNull);
-                slow = jackDidNotAnswer(big.err);
+            if (jackDidNotAnswer(many.err)) {
+                return true;
             }
-        }
-        stopChild(instrument);
-        stopJackServer(server);
-        if (!started || !slow) {
-            break;
-        }
-    }
+            if (!kBigDumpThroughJack) {
+                return false;
+            }
+            big = run(d,
+                      {"-quiet", "-idle=2000", "-timeout=100", "-save=big.syx", "F0", "7D", "06",
+                       "0F", "50", "4E", "10", "F7"},
+                      outputToNull);
+            return jackDidNotAnswer(big.err);
+        },
+        error);
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(many.status, 0) << many.err;
     EXPECT_TRUE(readFile(d.file("many.syx")) == largeDump(10000, 0));

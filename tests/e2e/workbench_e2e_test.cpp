@@ -65,24 +65,18 @@ TEST(Workbench, APacedBankArrivesWholeThroughJack) {
     ProcessResult r;
     std::chrono::milliseconds took{0};
     std::string error;
-    bool started = false;
-    for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
-        // The instrument is devices 0 and echoes every part it gets, as it gets it.
-        ChildProcess server, instrument;
-        started = startJackWithInstrument(JACK_INSTRUMENT_PATH, "paced", server, instrument, error);
-        if (started) {
+    // The instrument is devices 0 and echoes every part it gets, as it gets it.
+    const bool started = withFreshJackServer(
+        JACK_INSTRUMENT_PATH, "paced",
+        [&] {
             const auto start = std::chrono::steady_clock::now();
             r = run(d, {"-quiet", "-send=bank.syx", "-pace=256/20",
                         "-idle=" + std::to_string(idleMs), "-save=echo.syx"});
             took = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
-        }
-        stopChild(instrument);
-        stopJackServer(server);
-        if (!started || !jackDidNotAnswer(r.err)) {
-            break;
-        }
-    }
+            return jackDidNotAnswer(r.err);
+        },
+        error);
     ASSERT_TRUE(started) << error;
     EXPECT_EQ(r.status, 0) << r.err;
     // At least the 16 pauses and the idle time after the echo; a run that sends the bank whole

@@ -224,6 +224,22 @@ bool startJackWithInstrument(const char* instrumentPath, const char* clientName,
            startInstrument(instrumentPath, clientName, instrument, error);
 }
 
+bool withFreshJackServer(const char* instrumentPath, const char* clientName,
+                         const std::function<bool()>& exchange, std::string& error) {
+    for (int attempt = 0; attempt < kJackAttempts; ++attempt) {
+        ChildProcess server, instrument;
+        const bool started =
+            startJackWithInstrument(instrumentPath, clientName, server, instrument, error);
+        const bool slow = started && exchange();
+        stopChild(instrument);
+        stopJackServer(server);
+        if (!started || !slow) {
+            return started;
+        }
+    }
+    return true;
+}
+
 void stopJackServer(ChildProcess& server) {
     endServer(server);
     if (!serverName.empty()) {

@@ -2,6 +2,7 @@
 // as child processes that end with the test process on every way out.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/posix/testing/child_process.h"
@@ -29,6 +30,13 @@ bool startInstrument(const char* path, const char* clientName, ChildProcess& ins
 bool startJackWithInstrument(const char* instrumentPath, const char* clientName,
                              ChildProcess& server, ChildProcess& instrument, std::string& error,
                              unsigned periodFrames = 256);
+
+// Runs exchange with a server of its own and the instrument on it as clientName, then stops
+// both. exchange says whether the tool found the server too slow (jackDidNotAnswer); the whole
+// is then done again on a fresh server, up to kJackAttempts times in all. False, with error
+// saying why, when the server or the instrument did not start.
+bool withFreshJackServer(const char* instrumentPath, const char* clientName,
+                         const std::function<bool()>& exchange, std::string& error);
 
 // Stops the server and removes what its clients left in its directory (a client still open in
 // this process when the server went cannot remove its own files).
